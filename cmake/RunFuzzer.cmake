@@ -1,0 +1,16 @@
+# Fuzzes for SECONDS from a copy of the seeds, so that the source tree is never written.
+file(REMOVE_RECURSE "${CORPUS}")
+file(MAKE_DIRECTORY "${CORPUS}")
+foreach(seed_dir IN LISTS SEEDS)
+    file(GLOB seeds "${seed_dir}/*")
+    foreach(seed IN LISTS seeds)
+        if(NOT IS_DIRECTORY "${seed}")
+            file(COPY "${seed}" DESTINATION "${CORPUS}")
+        endif()
+    endforeach()
+endforeach()
+execute_process(COMMAND "${FUZZER}" -max_total_time=${SECONDS} -print_final_stats=1 "${CORPUS}"
+    RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "fuzzer exited with ${rc}")
+endif()
