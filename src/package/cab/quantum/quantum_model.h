@@ -1,0 +1,21 @@
+#pragma once
+// The adaptive frequency model of the Quantum format. Entry i holds a symbol
+// and the cumulative frequency of entries i to n-1; entry n holds 0, so entry
+// 0 holds the total. Decoder and encoder update it the same way.
+#include <cstdint>
+
+constexpr int kQuantumModelMaxSymbols = 64;
+
+struct QuantumModel {
+    int symbolCount;
+    int rescalesLeft;  // full rescales happen when this runs down to 0
+    uint16_t cumulative[kQuantumModelMaxSymbols + 1];
+    uint8_t symbols[kQuantumModelMaxSymbols + 1];
+};
+
+// Symbols 0 to symbolCount-1 in order, symbol i with frequency 1.
+void InitQuantumModel(QuantumModel& model, int symbolCount);
+
+// Counts one more use of the symbol in entry `entry` and rescales the model
+// once its total passes 3800.
+void UpdateQuantumModel(QuantumModel& model, int entry);
