@@ -12,7 +12,7 @@ packages=(
     wine wine64 wine32:i386 qemu-user-static
     xvfb xauth x11-utils imagemagick
     cabextract gcab
-    hyperfine
+    hyperfine locales
 )
 
 missing=()
@@ -39,8 +39,15 @@ enable_i386_emulation() {
     echo "bootstrap: 32-bit programs run through qemu-i386-static"
 }
 
+# Wine takes its code page from the locale: the Japanese face needs ja_JP.UTF-8.
+enable_japanese_locale() {
+    locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+    $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
     enable_i386_emulation
+    enable_japanese_locale
     exit 0
 fi
 echo "bootstrap: installing ${missing[*]}"
@@ -61,3 +68,4 @@ fi
 $SUDO apt-get update -q || echo "bootstrap: apt-get update reported an error; going on"
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 enable_i386_emulation
+enable_japanese_locale

@@ -1,0 +1,87 @@
+// Operations of steps that are not built yet. Each reports failure or does
+// nothing, so that every step of a run builds and runs; each goes away when
+// its real operation lands.
+#include <windows.h>
+
+#include "env/os_version.h"
+#include "env/privileges.h"
+#include "env/running_apps.h"
+#include "install/folder_placeholders.h"
+#include "install/install_dialog.h"
+#include "install/launch.h"
+#include "install/registration.h"
+#include "package/cabinet_extraction.h"
+#include "ui/splash_window.h"
+#include "uninstall/uninstaller.h"
+
+int ExtractSplashBitmaps(char* bitmapPath, char* maskPath, const char*)
+{
+    bitmapPath[0] = '\0';
+    maskPath[0] = '\0';
+    return 0;
+}
+
+void SetInstalledFileRecorder(void (*)(const char*)) {}
+
+int QueryOsVersionCode()
+{
+    return 0;
+}
+
+uint32_t CheckOsSupported(uint32_t, const char*)
+{
+    return 0;
+}
+
+int IsUserAdmin()
+{
+    return 0;
+}
+
+void EnableProcessPrivileges(int) {}
+
+int CheckRunningApplications(HWND, const char*)
+{
+    return 0;
+}
+
+ATOM RegisterSplashClass(HINSTANCE)
+{
+    return 0;
+}
+
+int CreateSplashWindow(HINSTANCE, int)
+{
+    return 1;
+}
+
+void* LoadSplashDib(const char*)
+{
+    return nullptr;
+}
+
+void FreeSplashDib(void*) {}
+
+void ExpandInstallFolder(char*) {}
+
+int RunInstallDialog(HWND, HINSTANCE, const char*, int)
+{
+    return 0;
+}
+
+int FinishInstallation(HWND, int, int, const char*, int, int)
+{
+    return 0;
+}
+
+void RecordInstalledFile(const char*) {}
+
+int LaunchCommand(const char*, int, SetupInfo&, int, int)
+{
+    return 0;
+}
+
+int RunUninstall(HWND, SetupInfo&, int, const char*)
+{
+    return 0;
+}

@@ -1,0 +1,200 @@
+#include "tests/e2e/bench/scenario.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+std::string QuoteArgument(const std::string& argument)
+{
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
+        return argument;
+    std::string quoted = "\"";
+    for (char c : argument) {
+        if (c == '"')
+            quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// The current environment with the scenario's variables set or replaced.
+std::vector<char> BuildEnvironment(const RunSpec& spec)
+{
+    std::vector<std::pair<std::string, std::string>> extra = spec.environment;
+    std::vector<char> block;
+    char* current = GetEnvironmentStringsA();
+    for (const char* p = current; *p != '\0'; p += strlen(p) + 1) {
+        std::string entry = p;
+        const std::string name = entry.substr(0, entry.find('='));
+        const bool replaced = std::any_of(extra.begin(), extra.end(), [&](const auto& e) {
+            return _stricmp(e.first.c_str(), name.c_str()) == 0;
+        });
+        if (!replaced)
+            block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+    }
+    FreeEnvironmentStringsA(current);
+    for (const auto& [name, value] : extra) {
+        const std::string entry = name + "=" + value;
+        block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+    }
+    block.push_back('\0');
+    return block;
+}
+
+std::string BuildTreeRoot()
+{
+    return WindowsPath(ENGINE_BINARY_DIR);
+}
+
+}  // namespace
+
+std::string WindowsPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::string BuildTreePath(const std::string& relative)
+{
+    std::string tail = relative;
+    std::replace(tail.begin(), tail.end(), '/', '\\');
+    return BuildTreeRoot() + "\\" + tail;
+}
+
+std::string EnginePath()
+{
+    return BuildTreePath("installer.exe");
+}
+
+std::string FreshFolder(const std::string& name)
+{
+    const std::string root = BuildTreePath("e2e-work");
+    CreateDirectoryA(root.c_str(), nullptr);
+    const std::string folder = root + "\\" + name;
+    // Remove an older run's folder, whatever it holds.
+    std::string command = "cmd /c rmdir /s /q \"" + folder + "\"";
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                       &process)) {
+        WaitForSingleObject(process.hProcess, 30000);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+RunResult RunProgram(const RunSpec& spec)
+{
+    RunResult result;
+    // The child inherits this process's locale; the test runner starts tests
+    // named "Japanese" under a Japanese one.
+    if (spec.japanese != (GetACP() == kJapaneseCodePage)) {
+        result.failures.push_back(spec.japanese ? "a Japanese run needs a test named Japanese (code page 932)"
+                                                : "an English run started under code page 932");
+        return result;
+    }
+    std::string commandLine = QuoteArgument(spec.program);
+    for (const std::string& argument : spec.arguments)
+        commandLine += " " + QuoteArgument(argument);
+    std::vector<char> environment = BuildEnvironment(spec);
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(spec.program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, environment.data(),
+                        spec.currentFolder.empty() ? nullptr : spec.currentFolder.c_str(), &startup, &process))
+        return result;
+    result.started = true;
+
+    UiRobot robot(spec.script);
+    const DWORD start = GetTickCount();
+    for (;;) {
+        robot.Poll(process.dwProcessId);
+        if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0)
+            break;
+        if (GetTickCount() - start > spec.timeoutMs) {
+            result.timedOut = true;
+            TerminateProcess(process.hProcess, 259);
+            WaitForSingleObject(process.hProcess, 10000);
+            break;
+        }
+    }
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    result.boxes = robot.Boxes();
+    result.failures = robot.Failures();
+    result.otherWindowClasses = robot.OtherWindowClasses();
+    return result;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+std::vector<std::string> ListFolder(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0)
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool ReadRegistryString(HKEY root, const std::string& key, const std::string& name, std::string& value)
+{
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    char buffer[4096];
+    DWORD size = sizeof buffer, type = 0;
+    const LONG status = RegQueryValueExA(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(handle);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    value.assign(buffer, size > 0 && buffer[size - 1] == '\0' ? size - 1 : size);
+    return true;
+}
+
+bool RegistryKeyExists(HKEY root, const std::string& key)
+{
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}

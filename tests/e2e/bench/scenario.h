@@ -1,0 +1,53 @@
+#pragma once
+// Scenario helpers for end-to-end tests under Wine: start a program with
+// arguments or an argument file, in English or Japanese, answer its boxes
+// with the UI robot, kill it when it hangs, and read back what it left.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/bench/ui_robot.h"
+
+constexpr UINT kJapaneseCodePage = 932;
+constexpr UINT kEnglishCodePage = 1252;
+
+struct RunSpec {
+    std::string program;                    // Windows path of the program to start
+    std::vector<std::string> arguments;     // command-line arguments (argument 0 is the program)
+    bool japanese = false;                  // a Japanese run: only in tests named "Japanese" (see cmake/Engine.cmake)
+    std::vector<std::pair<std::string, std::string>> environment;  // extra variables
+    std::vector<BoxStep> script;            // answers, in the order the boxes appear
+    DWORD timeoutMs = 60000;
+    std::string currentFolder;              // empty: the test's own
+};
+
+struct RunResult {
+    bool started = false;
+    bool timedOut = false;                  // the program was killed after timeoutMs
+    DWORD exitCode = 0;
+    std::vector<ShownBox> boxes;
+    std::vector<std::string> failures;      // robot failures (unexpected boxes, inspections)
+    std::vector<std::wstring> otherWindowClasses;
+};
+
+// Runs the program to its end (or kills it at the time-out).
+RunResult RunProgram(const RunSpec& spec);
+
+// Paths: tests see the Unix build tree through drive Z:.
+std::string WindowsPath(const std::string& unixPath);
+std::string BuildTreePath(const std::string& relative);   // inside this test tree's build folder
+std::string EnginePath();                                  // the engine built in this tree
+
+// A fresh, empty folder for one test (Windows path), under the build tree.
+std::string FreshFolder(const std::string& name);
+
+// Files.
+bool FileExists(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string ReadFileBytes(const std::string& path);
+std::vector<std::string> ListFolder(const std::string& folder);  // names, without . and ..
+
+// Registry: a string value, or nullopt-like empty with found == false.
+bool ReadRegistryString(HKEY root, const std::string& key, const std::string& name, std::string& value);
+bool RegistryKeyExists(HKEY root, const std::string& key);
