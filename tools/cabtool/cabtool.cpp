@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "package/cab/cab_decoder.h"
 #include "tools/cabtool/cab_file_io.h"
 #include "tools/cabwriter/cab_writer.h"
+#include "tools/quantum/quantum_compressor.h"
 
 namespace fs = std::filesystem;
 
@@ -23,7 +25,8 @@ constexpr char kUsage[] =
     "usage: cabtool list FILE\n"
     "       cabtool test FILE\n"
     "       cabtool extract FILE DIR [MEMBER...]\n"
-    "       cabtool create [--store|--mszip] [--no-checksums] OUT.cab FILE...\n";
+    "       cabtool create [--store|--mszip|--quantum=W] [--no-checksums] OUT.cab FILE...\n"
+    "                (W: Quantum window bits, 10 to 21)\n";
 
 enum class Mode { List, Test, Extract };
 
@@ -268,6 +271,14 @@ int Create(int argc, char** argv) {
             options.compressionType = cabwriter::kTypeStored;
         } else if (option == "--mszip") {
             options.compressionType = cabwriter::kTypeMszip;
+        } else if (option.rfind("--quantum=", 0) == 0) {
+            const int windowBits = atoi(option.c_str() + strlen("--quantum="));
+            if (windowBits < 10 || windowBits > 21) {
+                fputs(kUsage, stderr);
+                return 2;
+            }
+            quantum::RegisterQuantumCompressor();
+            options.compressionType = cabwriter::QuantumType(windowBits);
         } else if (option == "--no-checksums") {
             options.checksums = false;
         } else {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "package/cab/quantum/quantum_model.h"
-#include "package/cab/quantum/quantum_tables.h"
+#include "package/cab/quantum_model.h"
+#include "package/cab/quantum_tables.h"
 
 namespace quantum {
 

@@ -1,18 +1,15 @@
 #include "package/cab/cab_codec.h"
 #include "package/cab/mszip_codec.h"
+#include "package/cab/quantum_codec.h"
 #include "package/cab/stored_codec.h"
 
 namespace {
-
-// Stands in for the Quantum codec until it is built in.
-uint32_t QuantumStandInSize(uint32_t) { return kCabBlockSize + 10240; }
-CabError CreateQuantumStandIn(const CabCodecSetup&, CabCodec&) { return CabError::DecompressFail; }
 
 // Indexed by the low four bits of a folder's compression type.
 constexpr CabCodecType kCodecTypes[] = {
     {StoredCompressedBufferSize, CreateStoredCodec},
     {MszipCompressedBufferSize, CreateMszipCodec},
-    {QuantumStandInSize, CreateQuantumStandIn},
+    {QuantumCompressedBufferSize, CreateQuantumCodec},
 };
 
 }  // namespace

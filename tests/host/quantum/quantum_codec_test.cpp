@@ -2,7 +2,9 @@
 // window-size limits, and the failures of damaged blocks.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <cstring>
 #include <vector>
 
@@ -190,6 +192,33 @@ TEST(QuantumCodec, AMatchMayReachBackTheWholeWindowAcrossBlocks) {
     std::vector<uint8_t> expected = first;
     expected.insert(expected.end(), first.begin(), first.begin() + 264);
     EXPECT_EQ(out, expected);
+}
+
+// The data blocks of two damaged outside vectors, decoded on their own.
+TEST(QuantumCodec, TheBlocksOfDamagedVectorsFail) {
+    const struct {
+        const char* name;
+        size_t blockHeader;  // offset of the data-block header in the file
+        int windowBits;
+    } cases[] = {
+        {"cve-2014-9556-qtm-infinite-loop.cab", 0x45, 12},
+        {"cve-2018-18584-qtm-max-size-block.cab", 0x46, 21},
+    };
+    for (const auto& c : cases) {
+        FILE* file = fopen((std::string(ENGINE_TESTDATA_DIR) + "/cabs/" + c.name).c_str(), "rb");
+        ASSERT_NE(file, nullptr) << c.name;
+        std::vector<uint8_t> bytes(65536);
+        bytes.resize(fread(bytes.data(), 1, bytes.size(), file));
+        fclose(file);
+        ASSERT_GE(bytes.size(), c.blockHeader + 8);
+        const size_t compressed = bytes[c.blockHeader + 4] | bytes[c.blockHeader + 5] << 8;
+        const uint32_t size = bytes[c.blockHeader + 6] | bytes[c.blockHeader + 7] << 8;
+        ASSERT_EQ(bytes.size(), c.blockHeader + 8 + compressed) << c.name;
+        const std::vector<uint8_t> block(bytes.begin() + ptrdiff_t(c.blockHeader + 8), bytes.end());
+        Codec codec(c.windowBits);
+        std::vector<uint8_t> out;
+        EXPECT_FALSE(codec.Decode(block, size, out)) << c.name;
+    }
 }
 
 TEST(QuantumCodec, CallsOnAForeignInstanceFail) {

@@ -1,11 +1,9 @@
-#include "package/cab/quantum/quantum_model.h"
+#include "package/cab/quantum_model.h"
 
 namespace {
 
 constexpr int kInitialRescales = 4;
 constexpr int kRescalesAfterSort = 50;
-constexpr uint16_t kIncrement = 8;
-constexpr uint16_t kMaxTotal = 3800;
 
 // Halves the cumulative frequencies, keeping each above its successor so
 // that no symbol drops to frequency 0.
@@ -44,6 +42,8 @@ void HalveAndSort(QuantumModel& model) {
     }
 }
 
+}  // namespace
+
 void RescaleQuantumModel(QuantumModel& model) {
     if (--model.rescalesLeft > 0) {
         HalveCumulative(model);
@@ -53,18 +53,12 @@ void RescaleQuantumModel(QuantumModel& model) {
     HalveAndSort(model);
 }
 
-}  // namespace
-
 void InitQuantumModel(QuantumModel& model, int symbolCount) {
     model.symbolCount = symbolCount;
+    model.searchGroups = (symbolCount - 1 + 7) / 8;
     model.rescalesLeft = kInitialRescales;
-    for (int i = 0; i <= symbolCount; ++i) {
-        model.symbols[i] = uint8_t(i);
-        model.cumulative[i] = uint16_t(symbolCount - i);
+    for (int i = 0; i < kQuantumModelMaxSymbols + 8; ++i) {
+        model.cumulative[i] = uint16_t(i < symbolCount ? symbolCount - i : 0);
     }
-}
-
-void UpdateQuantumModel(QuantumModel& model, int entry) {
-    for (int i = 0; i <= entry; ++i) model.cumulative[i] = uint16_t(model.cumulative[i] + kIncrement);
-    if (model.cumulative[0] > kMaxTotal) RescaleQuantumModel(model);
+    for (int i = 0; i <= kQuantumModelMaxSymbols; ++i) model.symbols[i] = uint8_t(i < symbolCount ? i : 0);
 }

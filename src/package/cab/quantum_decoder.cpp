@@ -1,4 +1,6 @@
-#include "package/cab/quantum/quantum_decoder.h"
+#include "package/cab/quantum_decoder.h"
+
+#include <bit>
 
 namespace {
 
@@ -47,19 +49,23 @@ void StartBlock(BlockBits& bits, const uint8_t* in, size_t inCount) {
     bits.code = ReadBits(bits, 16);
 }
 
-// Shifts out the bits that low and high agree on, and the pending underflow
-// (low = 01..., high = 10...), taking one new code bit per shift.
+void Shift(BlockBits& bits, int n) {
+    bits.low = (bits.low << n) & 0xFFFF;
+    bits.high = ((bits.high << n) | ((1u << n) - 1)) & 0xFFFF;
+    bits.code = ((bits.code << n) | ReadBits(bits, n)) & 0xFFFF;
+}
+
+// Shifts out the bits that low and high agree on (all of them at once), then
+// the pending underflows (low = 01..., high = 10...), taking one new code bit
+// per shift.
 void Renormalise(BlockBits& bits) {
-    for (;;) {
-        if ((bits.low ^ bits.high) & 0x8000) {
-            if (!(bits.low & 0x4000) || (bits.high & 0x4000)) return;
-            bits.code ^= 0x4000;
-            bits.low &= 0x3FFF;
-            bits.high |= 0x4000;
-        }
-        bits.low = (bits.low << 1) & 0xFFFF;
-        bits.high = ((bits.high << 1) | 1) & 0xFFFF;
-        bits.code = ((bits.code << 1) | ReadBits(bits, 1)) & 0xFFFF;
+    const int same = std::countl_zero(uint16_t(bits.low ^ bits.high));
+    if (same > 0) Shift(bits, same);
+    while ((bits.low & 0x4000) && !(bits.high & 0x4000)) {
+        bits.code ^= 0x4000;
+        bits.low &= 0x3FFF;
+        bits.high |= 0x4000;
+        Shift(bits, 1);
     }
 }
 
@@ -70,12 +76,11 @@ int DecodeSymbol(BlockBits& bits, QuantumModel& model) {
     const uint32_t range = bits.high - bits.low + 1;
     const uint32_t total = model.cumulative[0];
     const uint32_t target = ((bits.code - bits.low + 1) * total - 1) / range;
-    int i = 1;
-    while (model.cumulative[i] > target) ++i;  // entry n holds 0
-    bits.high = (bits.low + model.cumulative[i - 1] * range / total - 1) & 0xFFFF;
-    bits.low = (bits.low + model.cumulative[i] * range / total) & 0xFFFF;
-    const int symbol = model.symbols[i - 1];
-    UpdateQuantumModel(model, i - 1);
+    const int entry = FindQuantumEntry(model, target);
+    bits.high = (bits.low + model.cumulative[entry] * range / total - 1) & 0xFFFF;
+    bits.low = (bits.low + model.cumulative[entry + 1] * range / total) & 0xFFFF;
+    const int symbol = model.symbols[entry];
+    UpdateQuantumModel(model, entry);
     Renormalise(bits);
     return symbol;
 }

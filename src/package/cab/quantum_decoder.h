@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "package/cab/quantum/quantum_model.h"
-#include "package/cab/quantum/quantum_tables.h"
+#include "package/cab/quantum_model.h"
+#include "package/cab/quantum_tables.h"
 
 struct QuantumDecoder {
     uint8_t* window;         // 2^windowBits bytes, owned by the caller

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "package/cab/quantum/quantum_decoder.h"
+#include "package/cab/quantum_decoder.h"
 
 namespace {
 
