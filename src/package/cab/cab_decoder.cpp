@@ -127,7 +127,10 @@ struct CabDecoder {
 
     intptr_t output;
     CabNotification notification;
-    uint32_t skipCount;
+    // Entries read from the open cabinet that continue into the next one:
+    // skipped members, passed-over ones and the member being written. Their
+    // entries open the next cabinet's list and are passed over there.
+    uint32_t continuedEntries;
     bool continuation;
     uint32_t filesLeft;
     FileEntry entry;
@@ -349,7 +352,8 @@ bool ReadFolderEntry(CabDecoder& d, unsigned index, uint16_t& compressionType) {
 }
 
 bool SelectCompression(CabDecoder& d, uint16_t type) {
-    if (type == d.compressionType) {
+    // A folder may claim type 15 itself; that is no reason to keep no codec.
+    if (d.codec.operations != nullptr && type == d.compressionType) {
         return true;
     }
     DestroyCodec(d);
@@ -468,10 +472,11 @@ bool OpenNextCabinet(CabDecoder& d, uint16_t setId, uint16_t index) {
 
 // Data of the last folder runs on in the next cabinet of the set. Afterwards
 // the reader passes over the entries continued from this cabinet (the member
-// being written and the skipped ones that continue) and is in continuation mode.
+// being written is the last of them) and is in continuation mode.
 bool MoveToNextCabinet(CabDecoder& d) {
     if (!(d.header.flags & kFlagNext) || d.nextCabinet[0] == '\0' ||
-        d.selectedFolder != int(d.header.folderCount) - 1 || d.header.cabinetIndex == 0xFFFF) {
+        d.selectedFolder != int(d.header.folderCount) - 1 || d.header.cabinetIndex == 0xFFFF ||
+        !ContinuesToNext(d.entry.folderIndex)) {
         return Fail(d, CabError::CorruptCabinet);
     }
     const uint16_t setId = d.header.setId;
@@ -482,16 +487,21 @@ bool MoveToNextCabinet(CabDecoder& d) {
     if (!OpenNextCabinet(d, setId, index)) {
         return false;
     }
-    for (uint32_t i = 0; i <= d.skipCount; ++i) {
-        FileEntry passed;
+    const uint32_t passOver = d.continuedEntries;
+    d.continuedEntries = 0;
+    FileEntry passed = {};
+    for (uint32_t i = 0; i < passOver; ++i) {
         if (!ReadFileEntry(d, passed)) {
             return false;
         }
         if (!ContinuesFromPrevious(passed.folderIndex)) {
             return Fail(d, CabError::CorruptCabinet);
         }
+        if (ContinuesToNext(passed.folderIndex)) {
+            ++d.continuedEntries;
+        }
     }
-    d.skipCount = 0;
+    d.entry.folderIndex = passed.folderIndex;  // how far the member being written goes on
     d.continuation = true;
     return true;
 }
@@ -638,9 +648,8 @@ bool HandleEntry(CabDecoder& d) {
     if (!fromPrevious && d.continuation) {
         return true;  // left to a copy of this cabinet
     }
-    const bool folderExists = e.folderIndex < d.header.folderCount ||
-                              (e.folderIndex >= kFromPrevious && d.header.folderCount != 0);
-    if (!folderExists || uint64_t(e.offset) + e.size > 0xFFFFFFFFull) {
+    const bool folderExists = e.folderIndex < d.header.folderCount || e.folderIndex >= kFromPrevious;
+    if (!folderExists || e.name[0] == '\0' || uint64_t(e.offset) + e.size > 0xFFFFFFFFull) {
         return Fail(d, CabError::CorruptCabinet);
     }
     intptr_t answer = 0;
@@ -648,9 +657,6 @@ bool HandleEntry(CabDecoder& d) {
         return false;
     }
     if (answer == 0) {
-        if (ContinuesToNext(e.folderIndex)) {
-            ++d.skipCount;
-        }
         return true;
     }
     d.output = answer;
@@ -659,7 +665,13 @@ bool HandleEntry(CabDecoder& d) {
 
 bool CopyMembers(CabDecoder& d) {
     while (d.filesLeft > 0) {
-        if (!ReadFileEntry(d, d.entry) || !HandleEntry(d)) {
+        if (!ReadFileEntry(d, d.entry)) {
+            return false;
+        }
+        if (ContinuesToNext(d.entry.folderIndex)) {
+            ++d.continuedEntries;
+        }
+        if (!HandleEntry(d)) {
             return false;
         }
     }
@@ -721,7 +733,7 @@ int CopyCabinet(CabDecoder* decoder, const char* name, const char* folder, int, 
     d.handler = handler;
     d.decrypt = decrypt;
     d.userContext = userContext;
-    d.skipCount = 0;
+    d.continuedEntries = 0;
     d.continuation = false;
     d.selectedFolder = -1;
     d.blockOffset = 0;

@@ -1,0 +1,170 @@
+// Cabinets made by gcab and by our writer extract to exactly their input;
+// the writer's also pass cabextract's test and extract identically with it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/host/cab/cab_builder.h"
+#include "tests/host/cab/cab_harness.h"
+#include "tests/host/cab/memory_files.h"
+#include "tests/host/cab/oracle.h"
+#include "tools/cabwriter/cab_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> Incompressible(size_t size, uint64_t seed) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        bytes[i] = uint8_t(seed >> 56);
+    }
+    return bytes;
+}
+
+// The members: several files, empty ones, sizes around one block, one in a
+// subfolder, and 10 MiB each of incompressible and very compressible data.
+const FileTree& Inputs() {
+    static const FileTree inputs = {
+        {"empty.txt", {}},
+        {"block-1.bin", Incompressible(32767, 1)},
+        {"block.bin", Incompressible(32768, 2)},
+        {"block+1.bin", Incompressible(32769, 3)},
+        {"text.txt", Pattern(100000, 4)},
+        {"sub/nested.txt", Pattern(5000, 5)},
+        {"sub/empty", {}},
+        {"random-10m.bin", Incompressible(10 << 20, 6)},
+        {"repeat-10m.bin", std::vector<uint8_t>(10 << 20, 'z')},
+    };
+    return inputs;
+}
+
+std::string WriteInputs(const std::string& name) {
+    const std::string folder = ScratchFolder(name);
+    for (const auto& [path, bytes] : Inputs()) {
+        const fs::path file = fs::path(folder) / path;
+        fs::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                     std::streamsize(bytes.size()));
+    }
+    return folder;
+}
+
+std::string Backslashed(std::string name) {
+    for (char& c : name) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return name;
+}
+
+CopyOutcome ReadWithEngine(std::vector<uint8_t> cabinet) {
+    memfs::Reset();
+    memfs::Put("in.cab", std::move(cabinet));
+    return RunCopy("in.cab");
+}
+
+TEST(CabRoundTrip, GcabMszipCabinetsExtractToTheirInput) {
+    if (!HaveGcab()) {
+        GTEST_SKIP() << "gcab is not installed";
+    }
+    const std::string folder = WriteInputs("gcab-in");
+    const std::string cabinet = ScratchFolder("gcab-out") + "/gcab.cab";
+    std::string command = "cd " + Quote(folder) + " && " + ENGINE_GCAB + " -c -z " + Quote(cabinet);
+    for (const auto& entry : Inputs()) {
+        command += " " + Quote(entry.first);
+    }
+    ASSERT_EQ(RunCommand(command), 0);
+    // gcab's command line puts all members into one folder.
+    const std::vector<uint8_t> bytes = ReadFileBytes(cabinet);
+    ASSERT_EQ(bytes[26] | bytes[27] << 8, 1);
+    ASSERT_EQ(bytes[36 + 6], 1) << "MSZIP";
+    const CopyOutcome outcome = ReadWithEngine(bytes);
+    ASSERT_EQ(outcome.result, 1) << CabErrorName(outcome.errors.code);
+    EXPECT_TRUE(Slashed(outcome.written) == Inputs());
+    EXPECT_EQ(outcome.liveAllocations, 0);
+}
+
+struct WriterCase {
+    const char* name;
+    uint16_t type;
+    bool checksums;
+    size_t folderSizeLimit;
+};
+
+class WriterRoundTrip : public testing::TestWithParam<WriterCase> {};
+
+TEST_P(WriterRoundTrip, PassesCabextractAndExtractsToItsInput) {
+    const WriterCase& c = GetParam();
+    cabwriter::Options options;
+    options.compressionType = c.type;
+    options.checksums = c.checksums;
+    options.folderSizeLimit = c.folderSizeLimit;
+    cabwriter::CabWriter writer(options);
+    for (const auto& [path, bytes] : Inputs()) {
+        writer.AddMember({Backslashed(path), bytes, 0x5A21, 0x6000, 0x20});
+    }
+    std::vector<uint8_t> cabinet;
+    std::string error;
+    ASSERT_TRUE(writer.Write(cabinet, &error)) << error;
+    const int folders = cabinet[26] | cabinet[27] << 8;
+    EXPECT_EQ(folders > 1, c.folderSizeLimit != 0);
+
+    const CopyOutcome outcome = ReadWithEngine(cabinet);
+    ASSERT_EQ(outcome.result, 1) << CabErrorName(outcome.errors.code);
+    EXPECT_TRUE(Slashed(outcome.written) == Inputs());
+
+    if (!HaveCabextract()) {
+        GTEST_SKIP() << "cabextract is not installed";
+    }
+    const std::string path = ScratchFolder(std::string("writer-") + c.name) + "/w.cab";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(cabinet.data()),
+                                                std::streamsize(cabinet.size()));
+    EXPECT_EQ(RunCommand(std::string(ENGINE_CABEXTRACT) + " -q -t " + Quote(path) + " >/dev/null 2>&1"), 0);
+    int status = -1;
+    EXPECT_TRUE(CabextractTree(path, &status) == Inputs());
+    EXPECT_EQ(status, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writer, WriterRoundTrip,
+                         testing::Values(WriterCase{"MszipChecked", cabwriter::kTypeMszip, true, 0},
+                                         WriterCase{"MszipUncheckedFolders", cabwriter::kTypeMszip, false, 1 << 20},
+                                         WriterCase{"StoredCheckedFolders", cabwriter::kTypeStored, true, 1 << 20},
+                                         WriterCase{"StoredUnchecked", cabwriter::kTypeStored, false, 0}),
+                         [](const testing::TestParamInfo<WriterCase>& info) { return info.param.name; });
+
+// Two MSZIP folders with the same content: the second folder's first block
+// must decode on its own, without the first folder's history.
+TEST(CabRoundTrip, EachMszipFolderStartsWithoutHistory) {
+    cabwriter::CabWriter writer;
+    const std::vector<uint8_t> data = Incompressible(40000, 9);
+    writer.AddMember({"one", data});
+    writer.StartFolder(cabwriter::kTypeMszip);
+    writer.AddMember({"two", data});
+    writer.StartFolder(cabwriter::kTypeStored);
+    writer.AddMember({"three", data});
+    writer.StartFolder(cabwriter::kTypeMszip);
+    writer.AddMember({"four", data});
+    std::vector<uint8_t> cabinet;
+    ASSERT_TRUE(writer.Write(cabinet));
+    ASSERT_EQ(cabinet[26], 4);
+    const CopyOutcome outcome = ReadWithEngine(cabinet);
+    ASSERT_EQ(outcome.result, 1);
+    for (const char* name : {"one", "two", "three", "four"}) {
+        EXPECT_EQ(outcome.written.at(name), data) << name;
+    }
+}
+
+TEST(CabWriter, RefusesNamesTheFormatCannotHold) {
+    for (const std::string& name : {std::string(), std::string(256, 'x')}) {
+        cabwriter::CabWriter writer;
+        writer.AddMember({name, {1, 2, 3}});
+        std::vector<uint8_t> cabinet;
+        EXPECT_FALSE(writer.Write(cabinet)) << name.size();
+    }
+}
+
+}  // namespace
