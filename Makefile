@@ -39,7 +39,7 @@ build: configure
 	cmake --build $(HOST) -j $(JOBS)
 
 test: build
-	bash scripts/run-tests $(HOST) $(WIN64) $(WIN32)
+	bash scripts/run-tests $(HOST) $(WIN64)
 
 test-host: $(HOST)/build.ninja
 	cmake --build $(HOST) -j $(JOBS)
