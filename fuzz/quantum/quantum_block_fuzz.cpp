@@ -1,7 +1,10 @@
 // Fuzzes the Quantum codec on single data blocks. Input: one byte that picks
 // the window size (10 to 21 bits), two bytes of uncompressed size (little
 // endian, at most 32768), then the block. The block is decoded twice, so that
-// the second pass starts from the window and models the first one left.
+// the second pass starts from the window and models the first one left. One
+// codec per window size lives across runs; the reset at the start of each run
+// makes the run independent of the ones before (nothing before a folder's
+// start can be referred to).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -23,14 +26,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t blockBytes = uint32_t(size - 3);
     if (blockBytes > QuantumCompressedBufferSize(kCabBlockSize)) return 0;
 
-    CabCodec codec{};
-    if (CreateQuantumCodec(CabCodecSetup{Allocate, Free, nullptr, windowBits, 1}, codec) != CabError::None) abort();
+    static CabCodec codecs[22];
+    CabCodec& codec = codecs[windowBits];
+    if (!codec.operations &&
+        CreateQuantumCodec(CabCodecSetup{Allocate, Free, nullptr, windowBits, 1}, codec) != CabError::None) {
+        abort();
+    }
+    if (!codec.operations->reset(codec.instance)) abort();
     static uint8_t out[kCabBlockSize];
     uint32_t produced = 0;
     for (int pass = 0; pass < 2; ++pass) {
         if (!codec.operations->decode(codec.instance, block, blockBytes, out, blockSize, &produced)) break;
         if (produced != blockSize) abort();
     }
-    codec.operations->destroy(codec.instance);
     return 0;
 }
