@@ -14,15 +14,6 @@
 #include "ui/splash_window.h"
 #include "uninstall/uninstaller.h"
 
-int ExtractSplashBitmaps(char* bitmapPath, char* maskPath, const char*)
-{
-    bitmapPath[0] = '\0';
-    maskPath[0] = '\0';
-    return 0;
-}
-
-void SetInstalledFileRecorder(void (*)(const char*)) {}
-
 int QueryOsVersionCode()
 {
     return 0;
@@ -61,13 +52,6 @@ void* LoadSplashDib(const char*)
 }
 
 void FreeSplashDib(void*) {}
-
-void ExpandInstallFolder(char*) {}
-
-int RunInstallDialog(HWND, HINSTANCE, const char*, int)
-{
-    return 0;
-}
 
 int FinishInstallation(HWND, int, int, const char*, int, int)
 {

@@ -1,0 +1,316 @@
+#include "package/cabinet_extraction.h"
+
+#include "package/cab/cab_decoder.h"
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "package/extract_member_names.h"
+#include "package/extract_paths.h"
+#include "text/bounded_text.h"
+#include "text/language.h"
+#include "text/text_scan.h"
+
+// The decoder's notification is called CopyFile; Windows' file copy is not used here.
+#undef CopyFile
+
+namespace {
+
+constexpr size_t kPathSize = 512;  // 511 bytes and a terminator
+
+// Of the member's attributes only read-only, hidden, system and archive are kept.
+constexpr WORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                 FILE_ATTRIBUTE_ARCHIVE;
+
+constexpr int kCabinetOpenFlags = _O_RDONLY | _O_BINARY | _O_SEQUENTIAL;
+// The target is deleted before it is opened; truncating as well means that a
+// file that could not be deleted never keeps a tail of its old bytes.
+constexpr int kMemberOpenFlags = _O_WRONLY | _O_BINARY | _O_SEQUENTIAL | _O_CREAT | _O_TRUNC;
+constexpr int kMemberPermissions = _S_IREAD | _S_IWRITE;
+
+// One extraction at a time; the recorder stays for the rest of the run.
+struct ExtractionState {
+    char destinationFolder[kPathSize];
+    MemberFilter memberFilter;
+    FileStartCallback fileStartCallback;
+    InstalledFileRecorder installedFileRecorder;
+};
+
+ExtractionState gExtraction;
+
+// The decoder's memory and file operations: the runtime's heap and its
+// low-level files. A handle given to the decoder is the runtime's handle plus
+// one: a GUI program may get handle 0 for a file, and a handle of 0 answering
+// CopyFile would make the decoder skip the member instead of writing it.
+void* Allocate(size_t size)
+{
+    return malloc(size);
+}
+
+void Free(void* memory)
+{
+    free(memory);
+}
+
+int RuntimeHandle(intptr_t handle)
+{
+    return static_cast<int>(handle - 1);
+}
+
+intptr_t Open(const char* name, int openFlags, int permissionMode)
+{
+    const int handle = _open(name, openFlags, permissionMode);
+    return handle == -1 ? -1 : static_cast<intptr_t>(handle) + 1;
+}
+
+int Read(intptr_t handle, void* buffer, unsigned int count)
+{
+    return _read(RuntimeHandle(handle), buffer, count);
+}
+
+int Write(intptr_t handle, const void* buffer, unsigned int count)
+{
+    return _write(RuntimeHandle(handle), buffer, count);
+}
+
+int Close(intptr_t handle)
+{
+    return _close(RuntimeHandle(handle));
+}
+
+int32_t Seek(intptr_t handle, int32_t offset, int origin)
+{
+    return _lseek(RuntimeHandle(handle), offset, origin);
+}
+
+// Owns a decoder; Destroy reports whether it was destroyed cleanly.
+class DecoderOwner {
+public:
+    explicit DecoderOwner(CabErrorRecord& errors)
+        : decoder_(CreateCabDecoder(Allocate, Free, Open, Read, Write, Close, Seek, kCabProcessor386, &errors))
+    {
+    }
+    ~DecoderOwner() { Destroy(); }
+    DecoderOwner(const DecoderOwner&) = delete;
+    DecoderOwner& operator=(const DecoderOwner&) = delete;
+    CabDecoder* get() const { return decoder_; }
+    bool Destroy()
+    {
+        CabDecoder* decoder = decoder_;
+        decoder_ = nullptr;
+        return decoder == nullptr || DestroyCabDecoder(decoder) == 1;
+    }
+
+private:
+    CabDecoder* decoder_;
+};
+
+bool IsCabinet(CabDecoder* decoder, const char* cabinetPath)
+{
+    const intptr_t handle = Open(cabinetPath, kCabinetOpenFlags, 0);
+    if (handle == -1)
+        return false;
+    CabinetSummary summary;
+    const bool isCabinet = IsCabinetFile(decoder, handle, &summary) == 1;
+    Close(handle);
+    return isCabinet;
+}
+
+bool Exists(const char* path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Deletes a file at path, read-only or not; failures show up when the new
+// file is opened.
+void RemoveExisting(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    DeleteFileA(path);
+}
+
+// A member is about to be written: -1 refuses its name and ends the
+// extraction, 0 skips it, anything else is the handle its bytes go to.
+intptr_t OpenMemberFile(const CabNotification& member)
+{
+    char target[kPathSize];
+    // Names are checked before the filter, so that no refused name is ever
+    // recorded as installed.
+    if (!MemberTargetPath(target, sizeof target, gExtraction.destinationFolder, member.text1))
+        return -1;
+    if (gExtraction.memberFilter != nullptr && !gExtraction.memberFilter(member.text1, member.size))
+        return 0;
+    CreateMemberFolders(gExtraction.destinationFolder, member.text1);
+    if (gExtraction.fileStartCallback != nullptr)
+        gExtraction.fileStartCallback(member.size);
+    RemoveExisting(target);
+    return Open(target, kMemberOpenFlags, kMemberPermissions);
+}
+
+// Creation time: the member's stamp, read as local time; last write: now.
+void StampMemberFile(const char* target, const CabNotification& member)
+{
+    HANDLE file = CreateFileA(target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    FILETIME written, localStamp, stamp;
+    if (SystemTimeToFileTime(&now, &written) && DosDateTimeToFileTime(member.date, member.time, &localStamp) &&
+        LocalFileTimeToFileTime(&localStamp, &stamp))
+        SetFileTime(file, &stamp, nullptr, &written);
+    CloseHandle(file);
+}
+
+// A member has been written: close it, give it its times and attributes. A
+// handle that does not close cleanly may have lost data and fails the copy.
+intptr_t CloseMemberFile(const CabNotification& member)
+{
+    const bool closed = Close(member.fileHandle) == 0;
+    char target[kPathSize];
+    if (!MemberTargetPath(target, sizeof target, gExtraction.destinationFolder, member.text1))
+        return 0;
+    StampMemberFile(target, member);
+    SetFileAttributesA(target, member.attributes & kKeptAttributes);
+    return closed ? 1 : 0;
+}
+
+}  // namespace
+
+int ExtractCabinet(const char* cabinetPath, const char* destinationFolder, MemberFilter filter,
+                   FileStartCallback callback)
+{
+    if (!CopyText(gExtraction.destinationFolder, destinationFolder))
+        return 0;
+    gExtraction.memberFilter = filter;
+    gExtraction.fileStartCallback = callback;
+
+    CabErrorRecord errors = {};
+    DecoderOwner decoder(errors);
+    if (decoder.get() == nullptr || !IsCabinet(decoder.get(), cabinetPath))
+        return 0;
+    char folder[kPathSize];
+    char name[kPathSize];
+    if (!SplitFilePath(cabinetPath, folder, sizeof folder, name, sizeof name))
+        return 0;
+    const bool copied = CopyCabinet(decoder.get(), name, folder, 0, HandleCabinetNotification, nullptr, nullptr) == 1;
+    return decoder.Destroy() && copied ? 1 : 0;
+}
+
+int ExtractProductFiles(PackageSettings& settings, const char* cabinetPath, FileStartCallback progress)
+{
+    const SetupInfo& info = IsJapaneseUi() ? settings.japanese : settings.english;
+    char root[kPathSize];
+    char rest[kPathSize];
+    if (SplitInstallFolder(info.installFolder, root, sizeof root, rest, sizeof rest) && rest[0] != '\0')
+        CreateFolderChain(root, rest);
+    return ExtractCabinet(cabinetPath, info.installFolder, ProductMemberFilter, progress);
+}
+
+int ExtractSplashBitmaps(char* bitmapPath, char* maskPath, const char* cabinetPath)
+{
+    char folder[kPathSize];
+    char name[kPathSize];
+    const bool named = SplitFilePath(cabinetPath, folder, sizeof folder, name, sizeof name) &&
+                       JoinPath(bitmapPath, kPathSize, folder, "$bmp") && JoinPath(maskPath, kPathSize, folder, "$mask");
+    if (named) {
+        // The temporary folder outlives runs: pictures of an earlier run that
+        // ended early must not pass for this cabinet's.
+        RemoveExisting(bitmapPath);
+        RemoveExisting(maskPath);
+        if (ExtractCabinet(cabinetPath, folder, SplashMemberFilter, nullptr) && Exists(bitmapPath) &&
+            Exists(maskPath))
+            return 1;
+        DeleteFileA(bitmapPath);
+        DeleteFileA(maskPath);
+    }
+    bitmapPath[0] = '\0';
+    maskPath[0] = '\0';
+    return 0;
+}
+
+void SetInstalledFileRecorder(InstalledFileRecorder recorder)
+{
+    gExtraction.installedFileRecorder = recorder;
+}
+
+int ProductMemberFilter(const char* memberName, int32_t)
+{
+    if (IsInstallerMember(memberName))
+        return 0;
+    if (gExtraction.installedFileRecorder != nullptr)
+        gExtraction.installedFileRecorder(memberName);
+    return 1;
+}
+
+int SplashMemberFilter(const char* memberName, int32_t)
+{
+    return IsSplashMember(memberName) ? 1 : 0;
+}
+
+void CreateMemberFolders(const char* destinationFolder, const char* memberName)
+{
+    const int end = MemberFolderEnd(memberName);
+    if (end < 0)
+        return;
+    char folderPart[kPathSize];
+    char joined[kPathSize];
+    if (static_cast<size_t>(end) >= sizeof folderPart)
+        return;
+    memcpy(folderPart, memberName, static_cast<size_t>(end));
+    folderPart[end] = '\0';
+    if (JoinPath(joined, destinationFolder, folderPart) && !Exists(joined))
+        CreateFolderChain(destinationFolder, folderPart);
+}
+
+void CreateFolderChain(const char* baseFolder, const char* relativePath)
+{
+    // Each level is made as the base joined with the path so far, which is
+    // what making the base the current folder would give, without touching
+    // the process's current folder.
+    char accumulated[kPathSize] = "";
+    char component[kPathSize];
+    char level[kPathSize];
+    const char* rest = relativePath;
+    while (*rest != '\0') {
+        if (*rest == '\\')
+            ++rest;
+        if (*rest == '\0')
+            break;
+        const int length = static_cast<int>(strlen(rest));
+        const int next = FindByte(rest, length, '\\', 1);
+        const int componentLength = next > 0 ? next : length;
+        memcpy(component, rest, static_cast<size_t>(componentLength));
+        component[componentLength] = '\0';
+        rest += next > 0 ? next + 1 : length;
+        if (!JoinPath(accumulated, accumulated, component) || !JoinPath(level, baseFolder, accumulated))
+            return;
+        EnsureFolder(level);
+    }
+}
+
+int EnsureFolder(const char* path)
+{
+    if (Exists(path))
+        return 1;
+    return CreateDirectoryA(path, nullptr) ? 1 : 0;
+}
+
+intptr_t HandleCabinetNotification(CabNotificationType type, CabNotification* notification)
+{
+    switch (type) {
+    case CopyFile: return OpenMemberFile(*notification);
+    case CloseFileInfo: return CloseMemberFile(*notification);
+    default: return 0;
+    }
+}
