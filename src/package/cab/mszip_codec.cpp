@@ -95,8 +95,9 @@ void FillInvalid(HuffEntry* entries, size_t count) {
 
 // Builds the table of a canonical Huffman code from its code lengths (0 for
 // unused symbols). Over-subscribed sets fail, and so do incomplete ones,
-// except where the format allows them for distances: no code at all, or a
-// single code of one bit.
+// except the two the format allows: a single code of one bit (a block that
+// uses one distance, or consists of its end code), and no distance code at
+// all (a block of literals only). Unused entries decode as invalid.
 bool BuildTable(const uint8_t* lengths, unsigned symbols, Alphabet alphabet, int rootBits,
                 HuffEntry* table, size_t capacity) {
     uint16_t lengthCount[kMaxCodeBits + 1] = {};
@@ -116,9 +117,9 @@ bool BuildTable(const uint8_t* lengths, unsigned symbols, Alphabet alphabet, int
         for (int len = 1; len <= kMaxCodeBits; ++len) {
             used += lengthCount[len];
         }
-        const bool sparseDistances =
-            alphabet == Alphabet::Distance && (used == 0 || (used == 1 && lengthCount[1] == 1));
-        if (!sparseDistances) {
+        const bool allowed = alphabet != Alphabet::CodeLength &&
+                             ((used == 1 && lengthCount[1] == 1) || (used == 0 && alphabet == Alphabet::Distance));
+        if (!allowed) {
             return false;
         }
     }

@@ -100,9 +100,8 @@ constexpr BadCase kBadCases[] = {
     // reader reads a cabinet from its first byte, as the installer's are.
     {"search_basic.cab", CabError::NotACabinet, "the file does not start with a cabinet"},
     {"search_tricky1.cab", CabError::UnsupportedVersion, "\"MSCF\" at the start, version 0.0"},
-    // Quantum data whose block does not decode to the block's size (and,
-    // while no Quantum codec is built in, no codec is created at all).
-    {"cve-2018-18584-qtm-max-size-block.cab", CabError::DecompressFail, "Quantum block of the largest size"},
+    {"cve-2018-18584-qtm-max-size-block.cab", CabError::DecompressFail,
+     "its Quantum block of the largest size does not decode to the block's size"},
 };
 
 class BadVector : public testing::TestWithParam<BadCase> {};
