@@ -14,44 +14,10 @@
 #include "ui/splash_window.h"
 #include "uninstall/uninstaller.h"
 
-int QueryOsVersionCode()
-{
-    return 0;
-}
-
-uint32_t CheckOsSupported(uint32_t, const char*)
-{
-    return 0;
-}
-
-int IsUserAdmin()
-{
-    return 0;
-}
-
-void EnableProcessPrivileges(int) {}
-
 int CheckRunningApplications(HWND, const char*)
 {
     return 0;
 }
-
-ATOM RegisterSplashClass(HINSTANCE)
-{
-    return 0;
-}
-
-int CreateSplashWindow(HINSTANCE, int)
-{
-    return 1;
-}
-
-void* LoadSplashDib(const char*)
-{
-    return nullptr;
-}
-
-void FreeSplashDib(void*) {}
 
 int FinishInstallation(HWND, int, int, const char*, int, int)
 {
