@@ -55,10 +55,9 @@ void RescaleQuantumModel(QuantumModel& model) {
 
 void InitQuantumModel(QuantumModel& model, int symbolCount) {
     model.symbolCount = symbolCount;
-    model.searchGroups = (symbolCount - 1 + 7) / 8;
     model.rescalesLeft = kInitialRescales;
-    for (int i = 0; i < kQuantumModelMaxSymbols + 8; ++i) {
+    for (int i = 0; i <= kQuantumModelMaxSymbols; ++i) {
+        model.symbols[i] = uint8_t(i < symbolCount ? i : 0);
         model.cumulative[i] = uint16_t(i < symbolCount ? symbolCount - i : 0);
     }
-    for (int i = 0; i <= kQuantumModelMaxSymbols; ++i) model.symbols[i] = uint8_t(i < symbolCount ? i : 0);
 }
