@@ -1,0 +1,83 @@
+// e2e-robot: starts a Windows program, answers its dialogs and message boxes
+// in the order given, and prints what each one showed. Used by the demo.
+//
+//   e2e-robot [--answer ok|yes|no|cancel|close]... [--timeout SECONDS] PROGRAM [ARGS...]
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tests/e2e/bench/scenario.h"
+
+namespace {
+
+const struct {
+    const char* name;
+    Answer answer;
+} kAnswers[] = {
+    {"ok", Answer::Ok}, {"yes", Answer::Yes}, {"no", Answer::No}, {"cancel", Answer::Cancel}, {"close", Answer::Close},
+};
+
+bool ParseAnswer(const char* name, Answer& answer)
+{
+    for (const auto& entry : kAnswers) {
+        if (_stricmp(entry.name, name) == 0) {
+            answer = entry.answer;
+            return true;
+        }
+    }
+    return false;
+}
+
+void PrintBox(size_t index, const ShownBox& box)
+{
+    printf("  box %zu: \"%s\"\n", index + 1, box.Caption(CP_UTF8).c_str());
+    if (!box.text.empty())
+        printf("    %s\n", box.Text(CP_UTF8).c_str());
+    printf("    buttons:");
+    for (const ShownButton& button : box.buttons)
+        printf(" [%s]", ToCodePage(button.text, CP_UTF8).c_str());
+    printf("%s\n", box.expected ? "" : "  (unexpected: closed)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    RunSpec spec;
+    spec.japanese = GetACP() == kJapaneseCodePage;
+    int i = 1;
+    for (; i < argc && strncmp(argv[i], "--", 2) == 0; ++i) {
+        Answer answer;
+        if (strcmp(argv[i], "--answer") == 0 && i + 1 < argc && ParseAnswer(argv[i + 1], answer)) {
+            spec.script.push_back({answer});
+            ++i;
+        } else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
+            spec.timeoutMs = static_cast<DWORD>(atoi(argv[++i])) * 1000;
+        } else {
+            fprintf(stderr, "e2e-robot: unknown option %s\n", argv[i]);
+            return 2;
+        }
+    }
+    if (i >= argc) {
+        fprintf(stderr, "usage: e2e-robot [--answer ok|yes|no|cancel|close]... [--timeout S] PROGRAM [ARGS...]\n");
+        return 2;
+    }
+    spec.program = argv[i];
+    for (++i; i < argc; ++i)
+        spec.arguments.push_back(argv[i]);
+
+    const RunResult run = RunProgram(spec);
+    if (!run.started) {
+        fprintf(stderr, "e2e-robot: cannot start %s\n", spec.program.c_str());
+        return 1;
+    }
+    for (size_t k = 0; k < run.boxes.size(); ++k)
+        PrintBox(k, run.boxes[k]);
+    if (run.timedOut)
+        printf("  the program did not end in time and was stopped\n");
+    else
+        printf("  exit code %lu\n", run.exitCode);
+    return run.timedOut || !run.failures.empty() ? 1 : 0;
+}
