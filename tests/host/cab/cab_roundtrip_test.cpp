@@ -95,6 +95,8 @@ struct WriterCase {
     size_t folderSizeLimit;
 };
 
+void PrintTo(const WriterCase& c, std::ostream* out) { *out << c.name; }
+
 class WriterRoundTrip : public testing::TestWithParam<WriterCase> {};
 
 TEST_P(WriterRoundTrip, PassesCabextractAndExtractsToItsInput) {

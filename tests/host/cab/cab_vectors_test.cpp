@@ -104,6 +104,8 @@ constexpr BadCase kBadCases[] = {
      "its Quantum block of the largest size does not decode to the block's size"},
 };
 
+void PrintTo(const BadCase& c, std::ostream* out) { *out << c.file; }
+
 class BadVector : public testing::TestWithParam<BadCase> {};
 
 TEST_P(BadVector, EndsWithItsErrorCode) {

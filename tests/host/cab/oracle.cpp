@@ -43,7 +43,9 @@ FileTree ReadTree(const std::string& folder) {
 }
 
 FileTree CabextractTree(const std::string& cabinet, int* status) {
-    const std::string folder = ScratchFolder("cabextract-" + fs::path(cabinet).stem().string());
+    const fs::path path(cabinet);
+    const std::string folder =
+        ScratchFolder("cabextract-" + path.parent_path().filename().string() + "-" + path.stem().string());
     const int rc = RunCommand(std::string(ENGINE_CABEXTRACT) + " -q -d " + Quote(folder) + " " +
                               Quote(cabinet) + " >/dev/null 2>&1");
     if (status != nullptr) {
