@@ -69,14 +69,19 @@ void Renormalise(BlockBits& bits) {
     }
 }
 
-// Decodes one symbol of the model and counts it in the model. The model's
-// total never exceeds 3808 and the range after renormalisation is above
-// 0x4000, so every entry keeps a non-empty share of the range.
+// Decodes one symbol of the model and counts it in the model. The symbol's
+// entry is the last one whose cumulative frequency is above the target
+// ((code - low + 1) * total - 1) / range; the search compares in multiplied
+// form (c <= target exactly when c * range < (code - low + 1) * total), which
+// saves a division. The model's total never exceeds 3800 and the range after
+// renormalisation is above 0x4000, so every entry keeps a non-empty share of
+// the range, low <= code <= high always holds and entry n (0) ends the search.
 int DecodeSymbol(BlockBits& bits, QuantumModel& model) {
     const uint32_t range = bits.high - bits.low + 1;
     const uint32_t total = model.cumulative[0];
-    const uint32_t target = ((bits.code - bits.low + 1) * total - 1) / range;
-    const int entry = FindQuantumEntry(model, target);
+    const uint32_t scaled = (((bits.code - bits.low) & 0xFFFF) + 1) * total;
+    int entry = 0;
+    while (model.cumulative[entry + 1] * range >= scaled) ++entry;
     bits.high = (bits.low + model.cumulative[entry] * range / total - 1) & 0xFFFF;
     bits.low = (bits.low + model.cumulative[entry + 1] * range / total) & 0xFFFF;
     const int symbol = model.symbols[entry];

@@ -25,10 +25,3 @@ inline void UpdateQuantumModel(QuantumModel& model, int entry) {
     if (model.cumulative[0] > 3800) RescaleQuantumModel(model);
 }
 
-// The entry whose share of the total contains target (below the total): the
-// last entry whose cumulative frequency is above target. Entry n holds 0.
-inline int FindQuantumEntry(const QuantumModel& model, uint32_t target) {
-    int entry = 0;
-    while (model.cumulative[entry + 1] > target) ++entry;
-    return entry;
-}
