@@ -80,7 +80,10 @@ bool ContinuesToNext(uint16_t folderIndex) {
 // Copies text into a buffer of size bytes; false (and nothing copied) when it
 // does not fit.
 bool CopyName(char* dst, size_t size, const char* text) {
-    const size_t length = strnlen(text, size);
+    size_t length = 0;
+    while (length < size && text[length] != '\0') {
+        ++length;
+    }
     if (length >= size) {
         return false;
     }
@@ -540,32 +543,34 @@ bool ReadBlockPart(CabDecoder& d, uint32_t& filled, uint32_t& uncompressedSize) 
     return true;
 }
 
+// Counts off the folder's next block, moving to the next cabinet when this
+// one holds no more of the folder's blocks.
+bool TakeBlock(CabDecoder& d) {
+    if (d.blocksLeft == 0 && !MoveToNextCabinet(d)) {
+        return false;
+    }
+    if (d.blocksLeft == 0) {
+        return Fail(d, CabError::CorruptCabinet);
+    }
+    --d.blocksLeft;
+    return true;
+}
+
 // Reads and decodes the folder's next block; a block whose uncompressed size
 // is 0 continues in the next cabinet, and its parts are joined first.
 bool ReadNextBlock(CabDecoder& d) {
     d.blockOffset += d.blockSize;
     d.blockSize = 0;
-    if (d.blocksLeft == 0 && !MoveToNextCabinet(d)) {
-        return false;
-    }
-    --d.blocksLeft;
     uint32_t filled = 0;
     uint32_t size = 0;
-    if (!ReadBlockPart(d, filled, size)) {
+    if (!TakeBlock(d) || !ReadBlockPart(d, filled, size)) {
         return false;
     }
     while (size == 0) {
         if (d.blocksLeft != 0) {
-            return Fail(d, CabError::CorruptCabinet);
+            return Fail(d, CabError::CorruptCabinet);  // only a cabinet's last block goes on
         }
-        if (!MoveToNextCabinet(d)) {
-            return false;
-        }
-        if (d.blocksLeft == 0) {
-            return Fail(d, CabError::CorruptCabinet);
-        }
-        --d.blocksLeft;
-        if (!ReadBlockPart(d, filled, size)) {
+        if (!TakeBlock(d) || !ReadBlockPart(d, filled, size)) {
             return false;
         }
     }
