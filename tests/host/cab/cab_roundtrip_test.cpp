@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <chrono>
+#include <ctime>
 #include <fstream>
 
 #include "tests/host/cab/cab_builder.h"
@@ -167,6 +169,44 @@ TEST(CabWriter, RefusesNamesTheFormatCannotHold) {
         std::vector<uint8_t> cabinet;
         EXPECT_FALSE(writer.Write(cabinet)) << name.size();
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A file's local modification time and its read-only state become the
+// member's DOS date, time and attributes.
+TEST(CabWriter, MembersFromFilesCarryTheirDateTimeAndAttributes) {
+    const std::string folder = ScratchFolder("writer-dates");
+    const fs::path file = fs::path(folder) / "dated.txt";
+    std::ofstream(file) << "dated";
+    std::tm local = {};
+    local.tm_year = 2020 - 1900;
+    local.tm_mon = 4;
+    local.tm_mday = 17;
+    local.tm_hour = 13;
+    local.tm_min = 45;
+    local.tm_sec = 30;
+    local.tm_isdst = -1;
+    const auto when = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    fs::last_write_time(file, std::chrono::file_clock::from_sys(when));
+    fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+
+    cabwriter::CabWriter writer;
+    ASSERT_TRUE(writer.AddFile("dated.txt", file));
+    std::vector<uint8_t> cabinet;
+    ASSERT_TRUE(writer.Write(cabinet));
+    const CopyOutcome outcome = ReadWithEngine(cabinet);
+    ASSERT_EQ(outcome.result, 1);
+    const CabEvent& copy = outcome.events.at(1);
+    ASSERT_EQ(copy.type, CopyFile);
+    EXPECT_EQ(copy.attributes, 0x21);  // archive, read-only
+    const size_t entry = 36 + 8;       // the only file entry follows the folder entry
+    EXPECT_EQ(cabinet[entry + 10] | cabinet[entry + 11] << 8, (2020 - 1980) << 9 | 5 << 5 | 17);
+    EXPECT_EQ(cabinet[entry + 12] | cabinet[entry + 13] << 8, 13 << 11 | 45 << 5 | 15);
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
 }
 
 }  // namespace
