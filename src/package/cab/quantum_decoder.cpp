@@ -69,6 +69,13 @@ void Renormalise(BlockBits& bits) {
     }
 }
 
+// c * range / total for c <= total <= 3800 and range <= 65536: a = c * range
+// is below 2^28 and a * total below 2^40, so the rounding error of the
+// reciprocal (less than a / 2^40) stays below 1 / total and the quotient is exact.
+uint32_t DivideByTotal(const QuantumDecoder& decoder, uint32_t a, uint32_t total) {
+    return uint32_t((uint64_t(a) * decoder.reciprocals[total]) >> 40);
+}
+
 // Decodes one symbol of the model and counts it in the model. The symbol's
 // entry is the last one whose cumulative frequency is above the target
 // ((code - low + 1) * total - 1) / range; the search compares in multiplied
@@ -76,14 +83,14 @@ void Renormalise(BlockBits& bits) {
 // saves a division. The model's total never exceeds 3800 and the range after
 // renormalisation is above 0x4000, so every entry keeps a non-empty share of
 // the range, low <= code <= high always holds and entry n (0) ends the search.
-int DecodeSymbol(BlockBits& bits, QuantumModel& model) {
+int DecodeSymbol(const QuantumDecoder& decoder, BlockBits& bits, QuantumModel& model) {
     const uint32_t range = bits.high - bits.low + 1;
     const uint32_t total = model.cumulative[0];
     const uint32_t scaled = (((bits.code - bits.low) & 0xFFFF) + 1) * total;
     int entry = 0;
     while (model.cumulative[entry + 1] * range >= scaled) ++entry;
-    bits.high = (bits.low + model.cumulative[entry] * range / total - 1) & 0xFFFF;
-    bits.low = (bits.low + model.cumulative[entry + 1] * range / total) & 0xFFFF;
+    bits.high = (bits.low + DivideByTotal(decoder, model.cumulative[entry] * range, total) - 1) & 0xFFFF;
+    bits.low = (bits.low + DivideByTotal(decoder, model.cumulative[entry + 1] * range, total)) & 0xFFFF;
     const int symbol = model.symbols[entry];
     UpdateQuantumModel(model, entry);
     Renormalise(bits);
@@ -124,8 +131,8 @@ void CopyMatch(QuantumDecoder& decoder, Output& output, uint32_t offset, uint32_
 }
 
 // Reads the position slot of the selector's position model and its extra bits.
-uint32_t DecodePosition(BlockBits& bits, QuantumModel& model) {
-    const int slot = DecodeSymbol(bits, model);
+uint32_t DecodePosition(const QuantumDecoder& decoder, BlockBits& bits, QuantumModel& model) {
+    const int slot = DecodeSymbol(decoder, bits, model);
     const int extra = kQuantumPositionExtraBits[slot];
     return kQuantumPositionBase[slot] + (extra ? ReadBits(bits, extra) : 0);
 }
@@ -133,9 +140,9 @@ uint32_t DecodePosition(BlockBits& bits, QuantumModel& model) {
 // Decodes one literal or match. False when the match reaches before the
 // folder's first byte or past the block's end.
 bool DecodeItem(QuantumDecoder& decoder, BlockBits& bits, Output& output, uint32_t& history) {
-    const int selector = DecodeSymbol(bits, decoder.selector);
+    const int selector = DecodeSymbol(decoder, bits, decoder.selector);
     if (selector < kQuantumLiteralModels) {
-        const int symbol = DecodeSymbol(bits, decoder.literals[selector]);
+        const int symbol = DecodeSymbol(decoder, bits, decoder.literals[selector]);
         PutLiteral(decoder, output, uint8_t(selector * kQuantumLiteralSymbols + symbol));
         ++history;
         return true;
@@ -143,13 +150,13 @@ bool DecodeItem(QuantumDecoder& decoder, BlockBits& bits, Output& output, uint32
     uint32_t length;
     uint32_t position;
     if (selector == kQuantumSelectorMatchN) {
-        const int slot = DecodeSymbol(bits, decoder.lengths);
+        const int slot = DecodeSymbol(decoder, bits, decoder.lengths);
         const int extra = kQuantumLengthExtraBits[slot];
         length = kQuantumMatchNMinLength + kQuantumLengthBase[slot] + (extra ? ReadBits(bits, extra) : 0);
     } else {
         length = selector == kQuantumSelectorMatch3 ? 3 : 4;
     }
-    position = DecodePosition(bits, decoder.positions[selector - kQuantumSelectorMatch3]);
+    position = DecodePosition(decoder, bits, decoder.positions[selector - kQuantumSelectorMatch3]);
     const uint32_t offset = position + 1;
     if (offset > history || length > output.count - output.done) return false;
     CopyMatch(decoder, output, offset, length);
@@ -173,6 +180,10 @@ bool IsQuantumWindowBits(int windowBits) {
 }
 
 void InitQuantumDecoder(QuantumDecoder& decoder, uint8_t* window, int windowBits) {
+    decoder.reciprocals[0] = 0;
+    for (uint64_t total = 1; total <= kQuantumModelMaxTotal; ++total) {
+        decoder.reciprocals[total] = ((uint64_t(1) << 40) + total - 1) / total;
+    }
     decoder.window = window;
     decoder.windowBits = windowBits;
     decoder.windowMask = (uint32_t(1) << windowBits) - 1;

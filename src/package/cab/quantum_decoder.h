@@ -19,6 +19,9 @@ struct QuantumDecoder {
     QuantumModel literals[kQuantumLiteralModels];
     QuantumModel positions[kQuantumPositionModels];
     QuantumModel lengths;
+    // ceil(2^40 / t) for every model total t, so that the decoder divides by
+    // a total with a multiplication.
+    uint64_t reciprocals[kQuantumModelMaxTotal + 1];
 };
 
 // True for the window sizes the format allows (10 to 21 bits).

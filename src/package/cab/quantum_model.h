@@ -5,6 +5,7 @@
 #include <cstdint>
 
 constexpr int kQuantumModelMaxSymbols = 64;
+constexpr int kQuantumModelMaxTotal = 3800;  // a model's total when a symbol is decoded
 
 struct QuantumModel {
     int symbolCount;
@@ -16,12 +17,12 @@ struct QuantumModel {
 // Symbols 0 to symbolCount-1 in order, symbol i with frequency 1.
 void InitQuantumModel(QuantumModel& model, int symbolCount);
 
-// Halves the frequencies once the total has passed 3800.
+// Halves the frequencies once the total has passed kQuantumModelMaxTotal.
 void RescaleQuantumModel(QuantumModel& model);
 
 // Counts one more use of the symbol in entry `entry`.
 inline void UpdateQuantumModel(QuantumModel& model, int entry) {
     for (int i = 0; i <= entry; ++i) model.cumulative[i] = uint16_t(model.cumulative[i] + 8);
-    if (model.cumulative[0] > 3800) RescaleQuantumModel(model);
+    if (model.cumulative[0] > kQuantumModelMaxTotal) RescaleQuantumModel(model);
 }
 
