@@ -9,6 +9,7 @@
 
 #include "setup/setup_state.h"
 #include "tests/win/ui/screen_capture.h"
+#include "tests/win/ui/splash_test_picture.h"
 #include "text/bounded_text.h"
 #include "ui/splash_layout.h"
 #include "ui/splash_window.h"
@@ -217,29 +218,11 @@ TEST_F(SplashWindowTest, EmptyNameShowsNoTextsAtAll)
     EXPECT_EQ(shot.CountColour(kRed, client.left, client.top, client.right, client.bottom), 0);
 }
 
-// A round picture of 400 x 300 on black (which the OR makes transparent) and
-// its mask: black where the picture shows, white around it.
-Rgb PicturePixel(int x, int y)
-{
-    const double dx = x - 200.0, dy = y - 150.0, r = std::sqrt(dx * dx + dy * dy);
-    if (r > 140)
-        return {0, 0, 0};
-    if (r > 128)
-        return {255, 255, 255};
-    const auto shade = static_cast<uint8_t>(255 - r);
-    return {shade, static_cast<uint8_t>(120 + (y * 100) / 300), static_cast<uint8_t>(40 + x / 8)};
-}
-
-Rgb MaskPixel(int x, int y)
-{
-    return PicturePixel(x, y) == Rgb{0, 0, 0} ? Rgb{255, 255, 255} : Rgb{0, 0, 0};
-}
-
 TEST_F(SplashWindowTest, ShowsThePictureOverItsMask)
 {
     const std::string folder = ScreenshotFolder();
-    ASSERT_TRUE(WriteBitmapFile(folder + "\\picture.bmp", 400, 300, PicturePixel));
-    ASSERT_TRUE(WriteBitmapFile(folder + "\\mask.bmp", 400, 300, MaskPixel));
+    ASSERT_TRUE(WriteBitmapFile(folder + "\\picture.bmp", kTestPictureWidth, kTestPictureHeight, TestPicturePixel));
+    ASSERT_TRUE(WriteBitmapFile(folder + "\\mask.bmp", kTestPictureWidth, kTestPictureHeight, TestMaskPixel));
     gSetupState.splashBitmap = LoadSplashDib((folder + "\\picture.bmp").c_str());
     gSetupState.splashMask = LoadSplashDib((folder + "\\mask.bmp").c_str());
     ASSERT_NE(gSetupState.splashBitmap, nullptr);
@@ -253,11 +236,11 @@ TEST_F(SplashWindowTest, ShowsThePictureOverItsMask)
                                                  300);
     const int left = client.left + place.x, top = client.top + place.y;
     const Screenshot shot = CaptureWhen([&](const Screenshot& s) {
-        return s.Pixel(left + 200, top + 150) == PicturePixel(200, 150);
+        return s.Pixel(left + 200, top + 150) == TestPicturePixel(200, 150);
     });
     Keep(shot, "splash-picture");
     for (const POINT& p : {POINT{200, 150}, POINT{100, 150}, POINT{200, 40}, POINT{300, 200}, POINT{200, 15}})
-        EXPECT_EQ(shot.Pixel(left + p.x, top + p.y), PicturePixel(p.x, p.y)) << "picture at " << p.x << ", " << p.y;
+        EXPECT_EQ(shot.Pixel(left + p.x, top + p.y), TestPicturePixel(p.x, p.y)) << "at " << p.x << ", " << p.y;
     // Corners of the picture are black in the picture and white in the mask: the gradient shows.
     for (const POINT& p : {POINT{2, 2}, POINT{397, 2}, POINT{2, 297}, POINT{397, 297}})
         EXPECT_PRED2(Near, shot.Pixel(left + p.x, top + p.y), GradientAt(client, top + p.y)) << p.x << ", " << p.y;
@@ -268,7 +251,8 @@ TEST_F(SplashWindowTest, ShowsThePictureOverItsMask)
 TEST_F(SplashWindowTest, PictureWithoutMaskShowsTheTexts)
 {
     const std::string folder = ScreenshotFolder();
-    ASSERT_TRUE(WriteBitmapFile(folder + "\\lonely-picture.bmp", 400, 300, PicturePixel));
+    ASSERT_TRUE(
+        WriteBitmapFile(folder + "\\lonely-picture.bmp", kTestPictureWidth, kTestPictureHeight, TestPicturePixel));
     gSetupState.splashBitmap = LoadSplashDib((folder + "\\lonely-picture.bmp").c_str());
     ASSERT_NE(gSetupState.splashBitmap, nullptr);
     SetTexts(gSetupState.packageSettings.english, "Sample Product", "Version 1.0", "");
