@@ -1,6 +1,7 @@
 #include "package/cab/quantum_decoder.h"
 
 #include <bit>
+#include <cstring>
 
 namespace {
 
@@ -117,7 +118,12 @@ void CopyMatch(QuantumDecoder& decoder, Output& output, uint32_t offset, uint32_
     uint32_t from = (to - offset) & decoder.windowMask;
     const uint32_t size = decoder.windowMask + 1;
     if (from + length <= size && to + length <= size) {
-        for (uint32_t k = 0; k < length; ++k) out[k] = window[to + k] = window[from + k];
+        if (offset >= length) {
+            memcpy(window + to, window + from, length);
+        } else {
+            for (uint32_t k = 0; k < length; ++k) window[to + k] = window[from + k];  // repeats the last offset bytes
+        }
+        memcpy(out, window + to, length);
         to += length;
     } else {
         for (uint32_t k = 0; k < length; ++k) {
