@@ -14,9 +14,10 @@
 #include "ui/splash_window.h"
 #include "uninstall/uninstaller.h"
 
+// Finds nothing running, so that an install run goes on to the install dialog.
 int CheckRunningApplications(HWND, const char*)
 {
-    return 0;
+    return 1;
 }
 
 int FinishInstallation(HWND, int, int, const char*, int, int)

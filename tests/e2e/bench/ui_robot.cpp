@@ -99,8 +99,21 @@ std::vector<int> ShownBox::ButtonIds() const
     return ids;
 }
 
+void UiRobot::Sample()
+{
+    for (auto watch = watches_.begin(); watch != watches_.end();) {
+        if (!IsWindow(watch->window)) {
+            watch = watches_.erase(watch);
+            continue;
+        }
+        boxes_[watch->box].samples.push_back(watch->read(watch->window));
+        ++watch;
+    }
+}
+
 void UiRobot::Poll(DWORD processId)
 {
+    Sample();
     EnumContext context{processId, {}};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&context));
     for (HWND window : context.windows) {
@@ -148,6 +161,8 @@ void UiRobot::Handle(HWND window)
                 failures_.push_back(problem);
         }
         Press(window, step);
+        if (step.watch != nullptr)
+            watches_.push_back({window, step.watch, boxes_.size()});
     } else {
         box.expected = false;
         failures_.push_back("unexpected box: " + ToCodePage(box.caption, CP_UTF8) + " / " +

@@ -24,6 +24,7 @@ struct ShownBox {
     std::vector<ShownButton> buttons;
     bool hasIcon = false;      // a message box showing an icon
     bool expected = true;      // false when no step of the script was left for it
+    std::vector<int> samples;  // what the step's watch read after the answer, in order
     std::string Caption(UINT codePage) const;  // the caption as ANSI bytes of a code page
     std::string Text(UINT codePage) const;
     bool HasButton(int id) const;
@@ -40,6 +41,10 @@ struct BoxStep {
     // Optional: a check run on the box before it is answered (e.g. read a
     // progress bar); a non-empty result is recorded as a failure.
     std::string (*inspect)(HWND box) = nullptr;
+    // Optional: a reading taken at every poll after the answer, for as long
+    // as the box exists (e.g. how far a progress bar is filled while the
+    // program works); the readings go to the box's samples.
+    int (*watch)(HWND box) = nullptr;
 };
 
 class UiRobot {
@@ -55,8 +60,15 @@ public:
     const std::vector<std::wstring>& OtherWindowClasses() const { return otherClasses_; }
 
 private:
+    struct Watch {
+        HWND window;
+        int (*read)(HWND box);
+        size_t box;  // index into boxes_
+    };
     void Handle(HWND window);
+    void Sample();
     std::vector<BoxStep> script_;
+    std::vector<Watch> watches_;
     size_t next_ = 0;
     std::vector<HWND> seen_;
     std::vector<ShownBox> boxes_;
