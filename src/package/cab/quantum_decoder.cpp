@@ -119,7 +119,7 @@ void CopyMatch(QuantumDecoder& decoder, Output& output, uint32_t offset, uint32_
     const uint32_t size = decoder.windowMask + 1;
     if (from + length <= size && to + length <= size) {
         if (offset >= length) {
-            memcpy(window + to, window + from, length);
+            memmove(window + to, window + from, length);  // from may lie just ahead of to, across the wrap
         } else {
             for (uint32_t k = 0; k < length; ++k) window[to + k] = window[from + k];  // repeats the last offset bytes
         }
