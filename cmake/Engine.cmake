@@ -41,6 +41,12 @@ if(ENGINE_SANITIZE AND NOT WIN32)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Fuzz targets steer by the coverage of the code they call, so in a fuzzing
+# tree every library is built with libFuzzer's coverage instrumentation.
+if(ENGINE_FUZZ AND NOT WIN32)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(WIN32)
     set(ENGINE_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix of this tree's test runs")
     set(CMAKE_CROSSCOMPILING_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-run;${ENGINE_WINEPREFIX}")
