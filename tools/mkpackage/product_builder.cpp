@@ -1,0 +1,316 @@
+#include "tools/mkpackage/product_builder.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+
+#include "tools/cabwriter/cab_writer.h"
+#include "tools/common/pe_resources.h"
+#include "tools/quantum/quantum_compressor.h"
+
+namespace mkpackage {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Members the installer keeps for itself: never product files.
+const char* const kReservedMembers[] = {"$", "$bmp", "$mask"};
+
+std::string LowerAscii(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return text;
+}
+
+// One folder or file name of the content, in the cabinet's encoding.
+bool MemberComponent(const std::string& utf8, FileNameEncoding encoding, std::string& out, std::string& problem)
+{
+    problem = FileNameProblem(utf8);
+    if (!problem.empty())
+        return false;
+    switch (encoding) {
+    case FileNameEncoding::kAscii:
+        if (std::any_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<uint8_t>(c) >= 0x80; })) {
+            problem = "is not ASCII; set \"fileNameEncoding\" to store such names";
+            return false;
+        }
+        out = utf8;
+        return true;
+    case FileNameEncoding::kShiftJis:
+        return ConvertFromUtf8(utf8, CodePage::kShiftJis, out, problem);
+    case FileNameEncoding::kWindows1252:
+        return ConvertFromUtf8(utf8, CodePage::kWindows1252, out, problem);
+    }
+    return false;
+}
+
+bool MemberName(const fs::path& relative, FileNameEncoding encoding, std::string& name, std::string& problem)
+{
+    name.clear();
+    for (const fs::path& component : relative) {
+        std::string converted;
+        if (!MemberComponent(PathText(component), encoding, converted, problem))
+            return false;
+        name += (name.empty() ? "" : "\\") + converted;
+    }
+    if (name.size() > kMaxMemberNameLength) {
+        problem = "gives a member name of " + std::to_string(name.size()) + " bytes; a cabinet holds at most " +
+                  std::to_string(kMaxMemberNameLength);
+        return false;
+    }
+    bool reserved = std::any_of(std::begin(kReservedMembers), std::end(kReservedMembers),
+                                [&](const char* r) { return LowerAscii(name) == r; });
+    if (reserved) {
+        problem = "is a name the installer keeps for itself ($, $bmp and $mask)";
+        return false;
+    }
+    return true;
+}
+
+bool ReadFile(const fs::path& file, std::vector<uint8_t>& bytes)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+uint32_t Little32(const std::vector<uint8_t>& bytes, size_t at)
+{
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+}
+
+uint16_t Little16(const std::vector<uint8_t>& bytes, size_t at)
+{
+    return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
+}
+
+// Colour-table entries as the installer counts them when it draws.
+uint32_t DrawnColourCount(uint32_t used, uint32_t important, uint16_t bitCount)
+{
+    uint32_t count = used != 0 ? used : important != 0 ? important : bitCount <= 8 ? 1u << bitCount : 0;
+    return count > 256 ? 0 : count;
+}
+
+// Shortcut targets and required files that name no content file are worth a
+// warning: an install command may make them, but more often it is a typo.
+void WarnAboutMissingTargets(const SettingsBlock& block, const std::string& language,
+                             const std::vector<ContentFile>& files, Diagnostics& d)
+{
+    auto isMember = [&](const std::string& path) {
+        return std::any_of(files.begin(), files.end(),
+                           [&](const ContentFile& f) { return LowerAscii(f.memberName) == LowerAscii(path); });
+    };
+    for (size_t i = 0; i < block.shortcuts.size(); ++i) {
+        if (!isMember(block.shortcuts[i].target))
+            d.Warning(language + ".shortcuts[" + std::to_string(i) + "].target", "names no file of the content folder");
+    }
+    for (size_t i = 0; i < block.checks.size(); ++i) {
+        const std::string& subject = block.checks[i].subject;
+        bool relative = subject.find(':') == std::string::npos && subject.rfind("\\", 0) != 0;
+        if (block.checks[i].kind == 0 && relative && !isMember(subject))
+            d.Warning(language + ".checks[" + std::to_string(i) + "].requiredFile",
+                      "names no file of the content folder");
+    }
+}
+
+}  // namespace
+
+bool ScanContent(const fs::path& folder, FileNameEncoding encoding, std::vector<ContentFile>& files,
+                 Diagnostics& d)
+{
+    files.clear();
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        d.Error("content", "\"" + PathText(folder) + "\" is no folder");
+        return false;
+    }
+    size_t errorsBefore = d.errors.size();
+    std::map<std::string, std::string> seen;  // lower-case member name -> its first spelling
+    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const fs::directory_entry& entry = *it;
+        fs::path relative = entry.path().lexically_relative(folder);
+        std::string where = "content file \"" + PathText(relative) + "\"";
+        if (entry.is_directory(error)) {
+            if (fs::is_empty(entry.path(), error))
+                d.Warning(where, "is an empty folder; a cabinet holds files only, so it is left out");
+            continue;
+        }
+        if (!entry.is_regular_file(error)) {
+            d.Error(where, "is neither a file nor a folder");
+            continue;
+        }
+        ContentFile file;
+        std::string problem;
+        if (!MemberName(relative, encoding, file.memberName, problem)) {
+            d.Error(where, problem);
+            continue;
+        }
+        auto [previous, fresh] = seen.emplace(LowerAscii(file.memberName), PathText(relative));
+        if (!fresh) {
+            d.Error(where, "differs from \"" + previous->second + "\" only in letter case, which Windows does not tell apart");
+            continue;
+        }
+        file.path = entry.path();
+        file.size = entry.file_size(error);
+        files.push_back(file);
+    }
+    if (error) {
+        d.Error("content", "\"" + PathText(folder) + "\" cannot be read: " + error.message());
+        return false;
+    }
+    std::sort(files.begin(), files.end(), [](const ContentFile& a, const ContentFile& b) {
+        std::string la = LowerAscii(a.memberName), lb = LowerAscii(b.memberName);
+        return la != lb ? la < lb : a.memberName < b.memberName;
+    });
+    return d.errors.size() == errorsBefore;
+}
+
+bool CheckSplashBitmap(const fs::path& file, const std::string& where, int32_t& width, int32_t& height,
+                       Diagnostics& d)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(file, bytes)) {
+        d.Error(where, "\"" + PathText(file) + "\" cannot be read");
+        return false;
+    }
+    constexpr size_t kFileHeader = 14, kInfoHeader = 40;
+    if (bytes.size() < kFileHeader + kInfoHeader || bytes[0] != 'B' || bytes[1] != 'M') {
+        d.Error(where, "is no BMP file");
+        return false;
+    }
+    uint32_t pixelOffset = Little32(bytes, 10);
+    uint32_t headerSize = Little32(bytes, 14);
+    width = static_cast<int32_t>(Little32(bytes, 18));
+    height = static_cast<int32_t>(Little32(bytes, 22));
+    uint16_t planes = Little16(bytes, 26), bitCount = Little16(bytes, 28);
+    uint32_t compression = Little32(bytes, 30);
+    uint32_t colours = DrawnColourCount(Little32(bytes, 46), Little32(bytes, 50), bitCount);
+    if (headerSize != kInfoHeader) {
+        d.Error(where, "has a " + std::to_string(headerSize) +
+                           "-byte bitmap header; the installer draws only BMP files with the 40-byte header "
+                           "(Windows 3 format)");
+        return false;
+    }
+    if (width <= 0 || height <= 0) {
+        d.Error(where, "must have a positive width and height (a bottom-up bitmap)");
+        return false;
+    }
+    if (planes != 1 || compression != 0 ||
+        (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)) {
+        d.Error(where, "must be an uncompressed bitmap of 1, 4, 8, 16, 24 or 32 bits per pixel");
+        return false;
+    }
+    uint64_t expectedOffset = kFileHeader + kInfoHeader + 4ull * colours;
+    if (pixelOffset != expectedOffset) {
+        d.Error(where, "has its pixels at byte " + std::to_string(pixelOffset) + ", but the installer expects them " +
+                           "right behind the header and its " + std::to_string(colours) + " colours, at byte " +
+                           std::to_string(expectedOffset));
+        return false;
+    }
+    uint64_t rowBytes = (uint64_t(width) * bitCount + 31) / 32 * 4;
+    if (expectedOffset + rowBytes * uint64_t(height) > bytes.size()) {
+        d.Error(where, "is shorter than its pixels need");
+        return false;
+    }
+    return true;
+}
+
+bool BuildPackage(const Manifest& manifest, std::vector<uint8_t>& package, BuildSummary& summary, Diagnostics& d,
+                  const Progress& progress)
+{
+    summary = {};
+    std::vector<ContentFile> files;
+    bool contentOk = ScanContent(manifest.content, manifest.fileNameEncoding, files, d);
+    if (manifest.splash) {
+        int32_t pictureWidth = 0, pictureHeight = 0, maskWidth = 0, maskHeight = 0;
+        if (CheckSplashBitmap(manifest.splash->picture, "splash.picture", pictureWidth, pictureHeight, d) &&
+            CheckSplashBitmap(manifest.splash->mask, "splash.mask", maskWidth, maskHeight, d) &&
+            (pictureWidth != maskWidth || pictureHeight != maskHeight))
+            d.Error("splash.mask", "is " + std::to_string(maskWidth) + " x " + std::to_string(maskHeight) +
+                                       " pixels; it must have the picture's size, " + std::to_string(pictureWidth) +
+                                       " x " + std::to_string(pictureHeight));
+    }
+    if (!contentOk || !d.errors.empty())
+        return false;
+    if (files.empty() && !manifest.splash) {
+        d.Error("content", "\"" + PathText(manifest.content) + "\" holds no files");
+        return false;
+    }
+    WarnAboutMissingTargets(manifest.english, "english", files, d);
+    WarnAboutMissingTargets(manifest.japanese, "japanese", files, d);
+    for (const ContentFile& file : files)
+        summary.bytes += file.size;
+    summary.files = files.size();
+    if (summary.bytes > 0xFFFFFFFFull) {
+        d.Error("content", "holds " + std::to_string(summary.bytes) +
+                               " bytes; the installer counts its progress in 32 bits, at most 4 GiB - 1");
+        return false;
+    }
+
+    quantum::RegisterQuantumCompressor();
+    cabwriter::Options options;
+    options.compressionType = manifest.compressionType;
+    cabwriter::CabWriter writer(options);
+    std::string error;
+    // The splash members come first: the installer unpacks them before the product.
+    if (manifest.splash && (!writer.AddFile("$bmp", manifest.splash->picture, &error) ||
+                            !writer.AddFile("$mask", manifest.splash->mask, &error))) {
+        d.Error("splash", error);
+        return false;
+    }
+    summary.memberBytes = summary.bytes;
+    if (manifest.splash) {
+        std::error_code sizeError;
+        summary.memberBytes +=
+            fs::file_size(manifest.splash->picture, sizeError) + fs::file_size(manifest.splash->mask, sizeError);
+    }
+    uint64_t done = 0;
+    for (const ContentFile& file : files) {
+        if (!writer.AddFile(file.memberName, file.path, &error)) {
+            d.Error("content file \"" + PathText(file.path) + "\"", error);
+            return false;
+        }
+        done += file.size;
+        if (progress)
+            progress("reading", done, summary.bytes);
+    }
+
+    PackageContents contents;
+    contents.japanese = manifest.japanese;
+    contents.english = manifest.english;
+    contents.totalInstallBytes = static_cast<uint32_t>(summary.bytes);
+    if (progress)
+        progress("compressing", 0, summary.bytes);
+    if (!writer.Write(contents.cabinet, &error)) {
+        d.Error("cabinet", error);
+        return false;
+    }
+    if (progress)
+        progress("compressing", summary.bytes, summary.bytes);
+    summary.cabinetBytes = contents.cabinet.size();
+    if (!WritePackage(contents, package, error)) {
+        d.Error("package", error);
+        return false;
+    }
+    summary.packageBytes = package.size();
+    return true;
+}
+
+bool EmbedPackage(const std::vector<uint8_t>& stub, const std::vector<uint8_t>& package, std::vector<uint8_t>& setup,
+                  std::string& error)
+{
+    std::vector<uint8_t> readBack;
+    if (!pe::SetResource(stub, pe::kRcData, kPackageResourceId, package, setup, error) ||
+        !pe::FindResource(setup, pe::kRcData, kPackageResourceId, readBack, error))
+        return false;
+    if (readBack != package) {
+        error = "the package resource does not read back as written";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace mkpackage
