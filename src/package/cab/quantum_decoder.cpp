@@ -154,7 +154,6 @@ bool DecodeItem(QuantumDecoder& decoder, BlockBits& bits, Output& output, uint32
         return true;
     }
     uint32_t length;
-    uint32_t position;
     if (selector == kQuantumSelectorMatchN) {
         const int slot = DecodeSymbol(decoder, bits, decoder.lengths);
         const int extra = kQuantumLengthExtraBits[slot];
@@ -162,7 +161,7 @@ bool DecodeItem(QuantumDecoder& decoder, BlockBits& bits, Output& output, uint32
     } else {
         length = selector == kQuantumSelectorMatch3 ? 3 : 4;
     }
-    position = DecodePosition(decoder, bits, decoder.positions[selector - kQuantumSelectorMatch3]);
+    const uint32_t position = DecodePosition(decoder, bits, decoder.positions[selector - kQuantumSelectorMatch3]);
     const uint32_t offset = position + 1;
     if (offset > history || length > output.count - output.done) return false;
     CopyMatch(decoder, output, offset, length);
