@@ -166,12 +166,15 @@ public:
     {
         if (!enabled_ || total < kProgressThreshold)
             return;
-        int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+        int percent = static_cast<int>(done * 100 / total);
         if (percent == lastPercent_ && phase == lastPhase_)
             return;
         lastPercent_ = percent;
         lastPhase_ = phase;
-        fprintf(stderr, "\rmkpackage: %-11s %3d %% of %.1f MiB", phase, percent, total / 1048576.0);
+        if (done == 0)
+            fprintf(stderr, "\rmkpackage: %-11s %.1f MiB ...       ", phase, total / 1048576.0);
+        else
+            fprintf(stderr, "\rmkpackage: %-11s %3d %% of %.1f MiB", phase, percent, total / 1048576.0);
         fflush(stderr);
         shown_ = true;
     }

@@ -139,7 +139,7 @@ bool ScanContent(const fs::path& folder, FileNameEncoding encoding, std::vector<
             continue;
         }
         if (!entry.is_regular_file(error)) {
-            d.Error(where, "is neither a file nor a folder");
+            d.Error(where, entry.is_symlink(error) ? "is a link to nothing" : "is neither a file nor a folder");
             continue;
         }
         ContentFile file;
@@ -288,8 +288,6 @@ bool BuildPackage(const Manifest& manifest, std::vector<uint8_t>& package, Build
         d.Error("cabinet", error);
         return false;
     }
-    if (progress)
-        progress("compressing", summary.bytes, summary.bytes);
     summary.cabinetBytes = contents.cabinet.size();
     if (!WritePackage(contents, package, error)) {
         d.Error("package", error);

@@ -44,7 +44,8 @@ struct BuildSummary {
     uint64_t packageBytes = 0;
 };
 
-// Told how far the work is: a phase name and bytes done of the phase's total.
+// Told how far the work is: a phase name and bytes done of the phase's total;
+// 0 bytes done starts a phase that may report no further.
 using Progress = std::function<void(const char* phase, uint64_t done, uint64_t total)>;
 
 // Builds the package bytes from the manifest and its files.
