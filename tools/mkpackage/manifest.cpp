@@ -74,12 +74,6 @@ const struct {
     {"windows-1252", FileNameEncoding::kWindows1252},
 };
 
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
 std::string Slashes(std::string path)
 {
     std::replace(path.begin(), path.end(), '/', '\\');
@@ -88,7 +82,7 @@ std::string Slashes(std::string path)
 
 bool IsReservedDeviceName(const std::string& name)
 {
-    std::string stem = Lower(name.substr(0, name.find('.')));
+    std::string stem = LowerAscii(name.substr(0, name.find('.')));
     while (!stem.empty() && stem.back() == ' ')
         stem.pop_back();
     if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul")
@@ -231,7 +225,7 @@ private:
     uint32_t OsMaskName(const std::string& where, const std::string& name)
     {
         for (size_t i = 0; i < kOsNameCount; ++i) {
-            if (Lower(name) == kOsNames[i].name)
+            if (LowerAscii(name) == kOsNames[i].name)
                 return kOsNames[i].mask;
         }
         d_.Error(where, "unknown Windows version \"" + name + "\" (see mkpackage --help for the names)");
@@ -255,7 +249,7 @@ private:
             mask = static_cast<uint32_t>(number);
         } else if (value->is_string()) {
             std::string text = value->get<std::string>();
-            if (Lower(text).rfind("0x", 0) == 0) {
+            if (LowerAscii(text).rfind("0x", 0) == 0) {
                 size_t used = 0;
                 unsigned long long number = 0;
                 try {
@@ -505,6 +499,22 @@ bool PathValue(const Json& object, const std::string& key, const std::string& wh
 
 }  // namespace
 
+std::string LowerAscii(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return text;
+}
+
+bool ReadWholeFile(const std::filesystem::path& file, std::vector<uint8_t>& bytes)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
 std::filesystem::path PathFromUtf8(const std::string& utf8)
 {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
@@ -519,7 +529,7 @@ std::string PathText(const std::filesystem::path& path)
 bool CompressionTypeByName(const std::string& name, uint16_t& type)
 {
     for (const auto& compression : kCompressions) {
-        if (Lower(name) == compression.name) {
+        if (LowerAscii(name) == compression.name) {
             type = compression.type;
             return true;
         }
@@ -570,7 +580,7 @@ bool ParseManifest(const std::string& text, const std::filesystem::path& baseFol
     if (root.contains("fileNameEncoding")) {
         const Json& value = root["fileNameEncoding"];
         auto known = std::find_if(std::begin(kFileNameEncodings), std::end(kFileNameEncodings), [&](const auto& e) {
-            return value.is_string() && Lower(value.get<std::string>()) == e.name;
+            return value.is_string() && LowerAscii(value.get<std::string>()) == e.name;
         });
         if (known == std::end(kFileNameEncodings))
             d.Error("fileNameEncoding", "must be \"ascii\", \"shift-jis\" or \"windows-1252\"");

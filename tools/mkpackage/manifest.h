@@ -51,6 +51,12 @@ struct Manifest {
 std::filesystem::path PathFromUtf8(const std::string& utf8);
 std::string PathText(const std::filesystem::path& path);
 
+// The text with ASCII letters in lower case; nothing else changes.
+std::string LowerAscii(std::string text);
+
+// The whole content of a file.
+bool ReadWholeFile(const std::filesystem::path& file, std::vector<uint8_t>& bytes);
+
 // What makes a UTF-8 text unusable as one file name (and as a registry key
 // name), or an empty text when it is usable.
 std::string FileNameProblem(const std::string& name);

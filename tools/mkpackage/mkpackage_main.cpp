@@ -193,15 +193,6 @@ private:
     std::string lastPhase_;
 };
 
-bool ReadBytes(const fs::path& file, std::vector<uint8_t>& bytes)
-{
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 // Writes every output to a temporary file beside it first and renames them
 // all only when every one was written, so that a failure leaves nothing.
 bool WriteOutputs(const std::vector<std::pair<fs::path, const std::vector<uint8_t>*>>& outputs)
@@ -275,7 +266,7 @@ int main(int argc, char** argv)
     if (!options.compression.empty() && !CompressionTypeByName(options.compression, manifest.compressionType))
         d.Error("--compression", "must be none, mszip or quantum");
     std::vector<uint8_t> stub;
-    if (!options.packageOnly && !ReadBytes(options.stub, stub))
+    if (!options.packageOnly && !ReadWholeFile(options.stub, stub))
         d.Error("--stub", "\"" + PathText(options.stub) + "\" cannot be read");
     if (!d.errors.empty()) {
         PrintDiagnostics(d);

@@ -1,9 +1,9 @@
 #include "tools/mkpackage/product_builder.h"
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 
+#include "package/package_format.h"
 #include "tools/cabwriter/cab_writer.h"
 #include "tools/common/pe_resources.h"
 #include "tools/quantum/quantum_compressor.h"
@@ -15,13 +15,6 @@ namespace fs = std::filesystem;
 
 // Members the installer keeps for itself: never product files.
 const char* const kReservedMembers[] = {"$", "$bmp", "$mask"};
-
-std::string LowerAscii(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return text;
-}
 
 // One folder or file name of the content, in the cabinet's encoding.
 bool MemberComponent(const std::string& utf8, FileNameEncoding encoding, std::string& out, std::string& problem)
@@ -68,18 +61,9 @@ bool MemberName(const fs::path& relative, FileNameEncoding encoding, std::string
     return true;
 }
 
-bool ReadFile(const fs::path& file, std::vector<uint8_t>& bytes)
-{
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 uint32_t Little32(const std::vector<uint8_t>& bytes, size_t at)
 {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+    return ReadLittleEndian32(bytes.data() + at);
 }
 
 uint16_t Little16(const std::vector<uint8_t>& bytes, size_t at)
@@ -172,7 +156,7 @@ bool CheckSplashBitmap(const fs::path& file, const std::string& where, int32_t& 
                        Diagnostics& d)
 {
     std::vector<uint8_t> bytes;
-    if (!ReadFile(file, bytes)) {
+    if (!ReadWholeFile(file, bytes)) {
         d.Error(where, "\"" + PathText(file) + "\" cannot be read");
         return false;
     }

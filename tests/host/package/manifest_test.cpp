@@ -197,13 +197,8 @@ TEST(Manifest, CabinetUnpacksToTheContentWithCabextract)
     BuildSummary summary;
     ASSERT_TRUE(BuildPackage(manifest, package, summary, d));
 
-    uint8_t trailerBytes[kTrailerSize];
-    memcpy(trailerBytes, package.data() + package.size() - kTrailerSize, kTrailerSize);
-    PackageTrailer trailer;
-    ASSERT_TRUE(DecodeTrailer(trailerBytes, trailer));
-    std::string cabinet(package.begin() + trailer.cabinetOffset,
-                        package.begin() + trailer.cabinetOffset + trailer.cabinetLength);
-    ScrambleCabinet(reinterpret_cast<uint8_t*>(cabinet.data()), cabinet.size(), 0);
+    std::string cabinet = CabinetOf(package);
+    ASSERT_FALSE(cabinet.empty());
     EXPECT_EQ(summary.cabinetBytes, cabinet.size());
     fs::path cab = product.folder / "product.cab", out = product.folder / "unpacked";
     WriteText(cab, cabinet);
@@ -239,13 +234,8 @@ TEST(Manifest, MembersComeInAStableOrderWithTheirDates)
     std::vector<uint8_t> package;
     BuildSummary summary;
     ASSERT_TRUE(BuildPackage(manifest, package, summary, d));
-    uint8_t trailerBytes[kTrailerSize];
-    memcpy(trailerBytes, package.data() + package.size() - kTrailerSize, kTrailerSize);
-    PackageTrailer trailer;
-    ASSERT_TRUE(DecodeTrailer(trailerBytes, trailer));
-    std::string cabinet(package.begin() + trailer.cabinetOffset,
-                        package.begin() + trailer.cabinetOffset + trailer.cabinetLength);
-    ScrambleCabinet(reinterpret_cast<uint8_t*>(cabinet.data()), cabinet.size(), 0);
+    std::string cabinet = CabinetOf(package);
+    ASSERT_FALSE(cabinet.empty());
     fs::path cab = content.parent_path() / "order.cab";
     WriteText(cab, cabinet);
     fs::path listing = content.parent_path() / "listing.txt";

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "package/package_format.h"
@@ -44,6 +45,18 @@ private:
     size_t allowed_;
     std::vector<std::unique_ptr<uint8_t[]>> blocks_;
 };
+
+// The cabinet a package carries, unscrambled; empty when the trailer is bad.
+inline std::string CabinetOf(const std::vector<uint8_t>& package)
+{
+    PackageTrailer trailer;
+    if (!ReadPackageTrailer(SourceOf(package), trailer) || !CabinetFitsPackage(trailer, uint32_t(package.size())))
+        return {};
+    std::string cabinet(package.begin() + trailer.cabinetOffset,
+                        package.begin() + trailer.cabinetOffset + trailer.cabinetLength);
+    ScrambleCabinet(reinterpret_cast<uint8_t*>(cabinet.data()), cabinet.size(), 0);
+    return cabinet;
+}
 
 inline void ExpectBlockDecoded(const mkpackage::SettingsBlock& written, const SetupInfo& read)
 {
