@@ -29,9 +29,11 @@ constexpr WORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN
                                  FILE_ATTRIBUTE_ARCHIVE;
 
 constexpr int kCabinetOpenFlags = _O_RDONLY | _O_BINARY | _O_SEQUENTIAL;
-// The target is deleted before it is opened; truncating as well means that a
-// file that could not be deleted never keeps a tail of its old bytes.
+// An existing target is deleted before it is opened again; truncating as well
+// means that a file that could not be deleted never keeps a tail of its old
+// bytes.
 constexpr int kMemberOpenFlags = _O_WRONLY | _O_BINARY | _O_SEQUENTIAL | _O_CREAT | _O_TRUNC;
+constexpr int kNewMemberOpenFlags = kMemberOpenFlags | _O_EXCL;
 constexpr int kMemberPermissions = _S_IREAD | _S_IWRITE;
 
 // One extraction at a time; the recorder stays for the rest of the run.
@@ -153,34 +155,40 @@ intptr_t OpenMemberFile(const CabNotification& member)
     CreateMemberFolders(gExtraction.destinationFolder, member.text1);
     if (gExtraction.fileStartCallback != nullptr)
         gExtraction.fileStartCallback(member.size);
+    // Most targets are new: the file is made where none exists, and only when
+    // that fails is an existing one (read-only or not) replaced. Asking first
+    // would cost a look into the folder for every member.
+    const intptr_t handle = Open(target, kNewMemberOpenFlags, kMemberPermissions);
+    if (handle != -1)
+        return handle;
     RemoveExisting(target);
     return Open(target, kMemberOpenFlags, kMemberPermissions);
 }
 
-// Creation time: the member's stamp, read as local time; last write: now.
-void StampMemberFile(const char* target, const CabNotification& member)
+// Creation time: the member's stamp, read as local time; last write: now. The
+// times go through the handle the member was written with, just before it is
+// closed: no later write can move them, and the file need not be opened again.
+void StampMemberFile(intptr_t handle, const CabNotification& member)
 {
-    HANDLE file = CreateFileA(target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
+    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(RuntimeHandle(handle)));
     SYSTEMTIME now;
     GetSystemTime(&now);
     FILETIME written, localStamp, stamp;
-    if (SystemTimeToFileTime(&now, &written) && DosDateTimeToFileTime(member.date, member.time, &localStamp) &&
-        LocalFileTimeToFileTime(&localStamp, &stamp))
+    if (file != INVALID_HANDLE_VALUE && SystemTimeToFileTime(&now, &written) &&
+        DosDateTimeToFileTime(member.date, member.time, &localStamp) && LocalFileTimeToFileTime(&localStamp, &stamp))
         SetFileTime(file, &stamp, nullptr, &written);
-    CloseHandle(file);
 }
 
-// A member has been written: close it, give it its times and attributes. A
-// handle that does not close cleanly may have lost data and fails the copy.
+// A member has been written: give it its times, close it, give it its
+// attributes. A handle that does not close cleanly may have lost data and
+// fails the copy.
 intptr_t CloseMemberFile(const CabNotification& member)
 {
+    StampMemberFile(member.fileHandle, member);
     const bool closed = Close(member.fileHandle) == 0;
     char target[kPathSize];
     if (!MemberTargetPath(target, sizeof target, gExtraction.destinationFolder, member.text1))
         return 0;
-    StampMemberFile(target, member);
     SetFileAttributesA(target, member.attributes & kKeptAttributes);
     return closed ? 1 : 0;
 }
@@ -280,6 +288,7 @@ void CreateFolderChain(const char* baseFolder, const char* relativePath)
     // the process's current folder.
     char accumulated[kPathSize] = "";
     char component[kPathSize];
+    char deeper[kPathSize];
     char level[kPathSize];
     const char* rest = relativePath;
     while (*rest != '\0') {
@@ -290,10 +299,13 @@ void CreateFolderChain(const char* baseFolder, const char* relativePath)
         const int length = static_cast<int>(strlen(rest));
         const int next = FindByte(rest, length, '\\', 1);
         const int componentLength = next > 0 ? next : length;
+        if (static_cast<size_t>(componentLength) >= sizeof component)
+            return;
         memcpy(component, rest, static_cast<size_t>(componentLength));
         component[componentLength] = '\0';
         rest += next > 0 ? next + 1 : length;
-        if (!JoinPath(accumulated, accumulated, component) || !JoinPath(level, baseFolder, accumulated))
+        if (!JoinPath(deeper, accumulated, component) || !CopyText(accumulated, deeper) ||
+            !JoinPath(level, baseFolder, accumulated))
             return;
         EnsureFolder(level);
     }

@@ -1,0 +1,33 @@
+#pragma once
+// Packages for the install scenarios: the settings of both languages, a
+// cabinet written with the cabinet writer (or given as raw bytes, for names
+// no writer would write), packed with mkpackage's library into a copy of the
+// engine.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/cabwriter/cab_writer.h"
+
+// インストール試験
+constexpr char kJapaneseProductName[] = "\x83" "C\x83\x93\x83X\x83g\x81[\x83\x8B\x8E\x8E\x8C\xB1";
+
+struct ProductSpec {
+    std::string englishName = "Install Test";
+    std::string japaneseName = kJapaneseProductName;
+    std::string installFolder;                  // the default folder of both blocks
+    int32_t justExec = 0;
+    std::vector<cabwriter::Member> members;     // product files and "$bmp", "$mask"
+    std::vector<uint8_t> rawCabinet;            // when not empty, the cabinet instead of members
+};
+
+// Writes setup.exe, a copy of the engine that carries the package, into
+// folder and returns its path (empty on failure, with the test failed).
+std::string BuildSetup(const std::string& folder, const ProductSpec& product);
+
+// A member with bytes made from its name (repeated or cut to size when given).
+cabwriter::Member MemberOf(const std::string& name, uint16_t attributes = 0x20, int64_t size = -1);
+
+// A cabinet of one stored folder holding the members (name, bytes) as they
+// are, whatever their names; no checksums.
+std::vector<uint8_t> RawStoredCabinet(const std::vector<std::pair<std::string, std::string>>& members);
