@@ -1,5 +1,7 @@
 #include "tests/e2e/bench/scenario.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -45,6 +47,16 @@ std::vector<char> BuildEnvironment(const RunSpec& spec)
 std::string BuildTreeRoot()
 {
     return WindowsPath(ENGINE_BINARY_DIR);
+}
+
+void TerminateProcessId(DWORD processId)
+{
+    HANDLE handle = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+    if (handle == nullptr)
+        return;
+    TerminateProcess(handle, 259);
+    WaitForSingleObject(handle, 10000);
+    CloseHandle(handle);
 }
 
 }  // namespace
@@ -108,16 +120,20 @@ RunResult RunProgram(const RunSpec& spec)
         return result;
     result.started = true;
 
+    // The program may start others (setup.exe starts the engine): their boxes
+    // are answered too, and a time-out ends them all, the youngest first.
     UiRobot robot(spec.script);
     const DWORD start = GetTickCount();
     for (;;) {
-        robot.Poll(process.dwProcessId);
+        for (DWORD processId : ProcessTree(process.dwProcessId))
+            robot.Poll(processId);
         if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0)
             break;
         if (GetTickCount() - start > spec.timeoutMs) {
             result.timedOut = true;
-            TerminateProcess(process.hProcess, 259);
-            WaitForSingleObject(process.hProcess, 10000);
+            std::vector<DWORD> tree = ProcessTree(process.dwProcessId);
+            for (auto it = tree.rbegin(); it != tree.rend(); ++it)
+                TerminateProcessId(*it);
             break;
         }
     }
@@ -128,6 +144,29 @@ RunResult RunProgram(const RunSpec& spec)
     result.failures = robot.Failures();
     result.otherWindowClasses = robot.OtherWindowClasses();
     return result;
+}
+
+std::vector<DWORD> ProcessTree(DWORD root)
+{
+    std::vector<DWORD> tree = {root};
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return tree;
+    std::vector<PROCESSENTRY32> processes;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        processes.push_back(entry);
+    CloseHandle(snapshot);
+    // Parents come before their children; a process id is taken once.
+    for (size_t i = 0; i < tree.size(); ++i) {
+        for (const PROCESSENTRY32& process : processes) {
+            if (process.th32ParentProcessID == tree[i] && process.th32ProcessID != root &&
+                std::find(tree.begin(), tree.end(), process.th32ProcessID) == tree.end())
+                tree.push_back(process.th32ProcessID);
+        }
+    }
+    return tree;
 }
 
 bool FileExists(const std::string& path)

@@ -31,8 +31,12 @@ struct RunResult {
     std::vector<std::wstring> otherWindowClasses;
 };
 
-// Runs the program to its end (or kills it at the time-out).
+// Runs the program to its end (or kills it and the programs it started at the
+// time-out), answering the boxes of the program and of every program it starts.
 RunResult RunProgram(const RunSpec& spec);
+
+// A process and all its descendants, parents before children.
+std::vector<DWORD> ProcessTree(DWORD root);
 
 // Paths: tests see the Unix build tree through drive Z:.
 std::string WindowsPath(const std::string& unixPath);

@@ -4,7 +4,6 @@
 // shows that the engine loads the package it is pointed at.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <map>
 #include <string>
@@ -21,29 +20,6 @@ constexpr char kStartFailedJapanese[] =
     "\x83" "C\x83\x93\x83X\x83g\x81[\x83\x89\x81[\x82\xF0\x8BN\x93\xAE\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5"
     "\x82\xB5\x82\xBD\x81" "B";
 
-std::vector<DWORD> ChildProcesses(DWORD parent)
-{
-    std::vector<DWORD> children;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return children;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (entry.th32ParentProcessID == parent)
-            children.push_back(entry.th32ProcessID);
-    }
-    CloseHandle(snapshot);
-    return children;
-}
-
-struct StubRun {
-    bool started = false;
-    bool timedOut = false;
-    DWORD exitCode = 0;
-    std::vector<ShownBox> boxes;
-    std::vector<std::wstring> windowClasses;
-};
 
 // Each test works in a folder of its own, with TMP and TEMP pointing into it:
 // the installer's temporary folder is then <folder>\user\vbnxoPmet.
@@ -85,47 +61,13 @@ protected:
 
     // Runs the stub to its end, answering the boxes of the stub and of the
     // programs it starts.
-    StubRun Run(const std::string& program, const std::vector<std::string>& arguments,
-                std::vector<BoxStep> script = {}, DWORD timeoutMs = 60000)
+    RunResult Run(const std::string& program, const std::vector<std::string>& arguments,
+                  std::vector<BoxStep> script = {}, DWORD timeoutMs = 60000)
     {
-        StubRun result;
-        std::string commandLine = "\"" + program + "\"";
-        for (const std::string& argument : arguments) {
-            std::string quoted = "\"";
-            for (char c : argument)
-                quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
-            commandLine += " " + quoted + "\"";
-        }
-        STARTUPINFOA startup = {sizeof startup};
-        PROCESS_INFORMATION process = {};
-        if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &process))
-            return result;
-        result.started = true;
-        UiRobot robot(std::move(script));
-        DWORD start = GetTickCount();
-        while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
-            robot.Poll(process.dwProcessId);
-            for (DWORD child : ChildProcesses(process.dwProcessId))
-                robot.Poll(child);
-            if (GetTickCount() - start > timeoutMs) {
-                result.timedOut = true;
-                for (DWORD child : ChildProcesses(process.dwProcessId)) {
-                    HANDLE handle = OpenProcess(PROCESS_TERMINATE, FALSE, child);
-                    TerminateProcess(handle, 259);
-                    CloseHandle(handle);
-                }
-                TerminateProcess(process.hProcess, 259);
-                WaitForSingleObject(process.hProcess, 10000);
-                break;
-            }
-        }
-        GetExitCodeProcess(process.hProcess, &result.exitCode);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-        result.boxes = robot.Boxes();
-        result.windowClasses = robot.OtherWindowClasses();
-        return result;
+        // The stub's tests run in whichever language the test runner chose.
+        RunSpec spec{program, arguments, GetACP() == kJapaneseCodePage, {}, std::move(script)};
+        spec.timeoutMs = timeoutMs;
+        return RunProgram(spec);
     }
 
     std::string ExpectedReport(const std::string& engine, const std::string& stub, const std::vector<std::string>& lines)
@@ -144,7 +86,7 @@ TEST_F(SetupStub, HandsTheEngineItsArgumentFile)
 {
     std::string stub = Place(PROBE_STUB_PATH, "setup.exe");
     std::vector<std::string> arguments = {"-SetDir", "C:\\Program Files\\Two Words", "-JustExec", "say \"hi\"", ""};
-    StubRun run = Run(stub, arguments);
+    RunResult run = Run(stub, arguments);
     ASSERT_TRUE(run.started);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(0u, run.exitCode);
@@ -167,7 +109,7 @@ TEST_F(SetupStub, UninstallerNameAddsTheRemovalOption)
     for (const auto& c : cases) {
         std::string stub = Place(PROBE_STUB_PATH, c.name);
         DeleteFileA(report_.c_str());
-        StubRun run = Run(stub, {"-ForceAdmin"});
+        RunResult run = Run(stub, {"-ForceAdmin"});
         ASSERT_TRUE(run.started) << c.name;
         std::vector<std::string> lines = {"-ForceAdmin"};
         if (c.uninstall)
@@ -180,7 +122,7 @@ TEST_F(SetupStub, UninstallerNameAddsTheRemovalOption)
 TEST_F(SetupStub, ExitCodeIsZeroWhateverTheEngineReturns)
 {
     Set("SETUP_PROBE_EXIT", "7");
-    StubRun run = Run(Place(PROBE_STUB_PATH, "setup.exe"), {});
+    RunResult run = Run(Place(PROBE_STUB_PATH, "setup.exe"), {});
     ASSERT_TRUE(run.started);
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_NE("", ReadFileBytes(report_));
@@ -193,7 +135,7 @@ TEST_F(SetupStub, TakesTheNextNameWhileAnEngineCopyIsInUse)
     HANDLE held = CreateFileA(busy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     std::string stub = Place(PROBE_STUB_PATH, "setup.exe");
-    StubRun run = Run(stub, {"-OKisnotAdmin"});
+    RunResult run = Run(stub, {"-OKisnotAdmin"});
     CloseHandle(held);
     ASSERT_TRUE(run.started);
     EXPECT_EQ(ExpectedReport(installerTemp_ + "\\installer-2.exe", stub, {"-OKisnotAdmin"}), ReadFileBytes(report_));
@@ -203,7 +145,7 @@ TEST_F(SetupStub, TakesTheNextNameWhileAnEngineCopyIsInUse)
 TEST_F(SetupStub, EngineThatCannotStartGivesAPlainError)
 {
     std::string stub = Place(BROKEN_STUB_PATH, "setup.exe");
-    StubRun run = Run(stub, {}, {{Answer::Ok}});
+    RunResult run = Run(stub, {}, {{Answer::Ok}});
     ASSERT_TRUE(run.started);
     EXPECT_EQ(0u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size());
@@ -216,7 +158,7 @@ TEST_F(SetupStub, EngineThatCannotStartGivesAPlainErrorJapanese)
 {
     ASSERT_EQ(932u, GetACP());
     std::string stub = Place(BROKEN_STUB_PATH, "setup.exe");
-    StubRun run = Run(stub, {}, {{Answer::Ok}});
+    RunResult run = Run(stub, {}, {{Answer::Ok}});
     ASSERT_EQ(1u, run.boxes.size());
     EXPECT_EQ(kStartFailedJapanese, run.boxes[0].Text(932));
 }
@@ -258,7 +200,7 @@ bool IsPackageFailure(const ShownBox& box)
 
 TEST_F(SetupExe, EngineLoadsThePackageAndGoesOn)
 {
-    StubRun run = Run(Build(false), {}, {{Answer::Ok}, {Answer::Ok}});
+    RunResult run = Run(Build(false), {}, {{Answer::Ok}, {Answer::Ok}});
     ASSERT_TRUE(run.started);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(0u, run.exitCode);
@@ -271,7 +213,7 @@ TEST_F(SetupExe, EngineLoadsThePackageAndGoesOn)
 
 TEST_F(SetupExe, WrongSignatureGivesThePackageFailure)
 {
-    StubRun run = Run(Build(true), {}, {{Answer::Ok}});
+    RunResult run = Run(Build(true), {}, {{Answer::Ok}});
     ASSERT_TRUE(run.started);
     EXPECT_FALSE(run.timedOut);
     ASSERT_EQ(1u, run.boxes.size());
@@ -288,7 +230,7 @@ TEST_F(SetupExe, ShippedThirtyTwoBitSetupRunsTheEngine)
     const std::string shipped = WindowsPath(ENGINE_SOURCE_DIR "/dist/setup-stub.exe");
     if (!FileExists(shipped))
         GTEST_SKIP() << "dist/setup-stub.exe is not built";
-    StubRun run = Run(Build(false, shipped), {}, {{Answer::Ok}, {Answer::Ok}}, 600000);
+    RunResult run = Run(Build(false, shipped), {}, {{Answer::Ok}, {Answer::Ok}}, 600000);
     ASSERT_TRUE(run.started);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(0u, run.exitCode);
