@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <iconv.h>
+#include "tests/host/common/shift_jis.h"
 
 #include <string>
 
@@ -133,20 +133,6 @@ TEST(IsArchitecture64Bit, ArchitectureValues)
     for (uint32_t architecture = 0; architecture < std::size(expected); ++architecture)
         EXPECT_EQ(IsArchitecture64Bit(architecture), expected[architecture]) << architecture;
     EXPECT_FALSE(IsArchitecture64Bit(0xFFFF));
-}
-
-std::string ToShiftJis(const std::string& utf8)
-{
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    std::string out(utf8.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size(), outLeft = out.size();
-    char* outPtr = out.data();
-    const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-    iconv_close(cd);
-    EXPECT_NE(rc, static_cast<size_t>(-1));
-    out.resize(out.size() - outLeft);
-    return out;
 }
 
 TEST(OsRefusalText, BothLanguages)

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <iconv.h>
+#include "tests/host/common/shift_jis.h"
 
 #include <string>
 
@@ -52,22 +52,6 @@ TEST(ChooseRegistryRoot, Cases)
         EXPECT_EQ(ChooseRegistryRoot(c.forceAdmin, c.forceUser, c.perUser), c.root);
         EXPECT_EQ(ChooseProgramsFolderId(c.forceAdmin, c.forceUser, c.perUser), c.folderId);
     }
-}
-
-// Converts UTF-8 (this file's encoding) to code page 932 with the C library, independently of the
-// engine's own byte tables.
-std::string ToShiftJis(const std::string& utf8)
-{
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    std::string out(utf8.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size(), outLeft = out.size();
-    char* outPtr = out.data();
-    const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-    iconv_close(cd);
-    EXPECT_NE(rc, static_cast<size_t>(-1));
-    out.resize(out.size() - outLeft);
-    return out;
 }
 
 TEST(SetupTexts, FailureTexts)
