@@ -4,27 +4,9 @@
 
 #include <algorithm>
 
+#include "tests/e2e/bench/scenario.h"
+
 namespace {
-
-std::string WindowsPath(const std::string& unixPath)
-{
-    std::string path = "Z:" + unixPath;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    bytes.resize(read);
-    return bytes;
-}
 
 // Wine's per-program version for one program name, removed again at the end.
 class AppVersionSetting {
@@ -73,5 +55,5 @@ std::string RunEnvProbe(const std::string& setting, const std::string& arguments
     WaitForSingleObject(process.hProcess, 60000);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    return ReadWholeFile(output);
+    return ReadFileBytes(output);
 }
