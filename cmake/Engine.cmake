@@ -178,6 +178,9 @@ function(engine_tool name)
     if(WIN32)
         target_link_libraries(${name} PRIVATE ${ENGINE_SYSTEM_LIBS})
     endif()
+    if(WIN32 AND ENGINE_SHIPS)
+        target_link_options(${name} PRIVATE -s)
+    endif()
     if(NOT P_NO_DIST AND ENGINE_SHIPS)
         add_custom_command(TARGET ${name} POST_BUILD
             COMMAND ${CMAKE_COMMAND} -E make_directory "${ENGINE_DIST_DIR}"
