@@ -4,7 +4,7 @@
 #   engine_shell_library(name src...)    Win32 code, Windows tree only
 #   engine_resources(file.rc)            resource script of installer.exe
 #   engine_host_test(name SOURCES .. LIBS ..)   GoogleTest, native trees
-#   engine_win_test(name SOURCES .. LIBS ..)    GoogleTest, run under Wine
+#   engine_win_test(name SOURCES .. LIBS .. [SERIAL])  GoogleTest, run under Wine
 #   engine_fuzz_target(name SOURCES .. LIBS .. SEEDS dir..)
 #   engine_benchmark(name SOURCES .. LIBS ..)
 #   engine_tool(name SOURCES .. LIBS .. [GUI] [NO_DIST])  shipped programs
@@ -115,21 +115,27 @@ function(engine_host_test name)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS host)
 endfunction()
 
+# SERIAL: the test reads pixels off the shared screen, so it runs alone.
 function(engine_win_test name)
     if(NOT ENGINE_WIN_TESTS OR NOT BUILD_TESTING)
         return()
     endif()
-    engine_add_test_target(${name} ${ARGN})
+    cmake_parse_arguments(W "SERIAL" "" "" ${ARGN})
+    engine_add_test_target(${name} ${W_UNPARSED_ARGUMENTS})
     target_link_libraries(${name} PRIVATE ${ENGINE_SYSTEM_LIBS})
+    set(serial FALSE)
+    if(W_SERIAL)
+        set(serial TRUE)
+    endif()
     # Wine takes a process's code page from the Unix locale it starts in, and
     # a child inherits it: tests with "Japanese" in their name run in a second
     # pass under a Japanese locale, every other test in an English one.
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 180
         TEST_FILTER "-*Japanese*"
-        PROPERTIES LABELS wine TIMEOUT 300 ENVIRONMENT "LANG=C.UTF-8;LC_ALL=C.UTF-8")
+        PROPERTIES LABELS wine TIMEOUT 300 RUN_SERIAL ${serial} ENVIRONMENT "LANG=C.UTF-8;LC_ALL=C.UTF-8")
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 180
         TEST_FILTER "*Japanese*"
-        PROPERTIES LABELS wine TIMEOUT 300 ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8")
+        PROPERTIES LABELS wine TIMEOUT 300 RUN_SERIAL ${serial} ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8")
 endfunction()
 
 # A fuzz target gives two tests: every seed and kept crash input once, then a

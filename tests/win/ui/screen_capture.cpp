@@ -1,5 +1,7 @@
 #include "tests/win/ui/screen_capture.h"
 
+#include "tests/e2e/bench/scenario.h"
+
 #include <algorithm>
 
 namespace {
@@ -48,17 +50,6 @@ std::string BitmapFileBytes(int width, int height, const std::function<Rgb(int, 
         bytes += row;
     }
     return bytes;
-}
-
-bool WriteBytes(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
 }
 
 }  // namespace
@@ -113,7 +104,7 @@ int Screenshot::CountColour(Rgb colour, int left, int top, int right, int bottom
 
 bool Screenshot::SaveBmp(const std::string& path) const
 {
-    return WriteBytes(path, BitmapFileBytes(width_, height_, [this](int x, int y) { return Pixel(x, y); }));
+    return WriteFileBytes(path, BitmapFileBytes(width_, height_, [this](int x, int y) { return Pixel(x, y); }));
 }
 
 Screenshot CaptureWhen(const std::function<bool(const Screenshot&)>& check, DWORD timeoutMs)
@@ -144,7 +135,7 @@ RECT ClientRectOnScreen(HWND window)
 
 bool WriteBitmapFile(const std::string& path, int width, int height, const std::function<Rgb(int x, int y)>& pixel)
 {
-    return WriteBytes(path, BitmapFileBytes(width, height, pixel));
+    return WriteFileBytes(path, BitmapFileBytes(width, height, pixel));
 }
 
 std::string ScreenshotFolder()
