@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "package/cab/cab_checksum.h"
+
 namespace cabwriter {
 
 namespace {
@@ -23,22 +25,6 @@ void Put16(std::vector<uint8_t>& out, size_t at, uint32_t value) {
 void Put32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
     Put16(out, at, value & 0xFFFF);
     Put16(out, at + 2, value >> 16);
-}
-
-// XOR of little-endian words; a tail of one to three bytes counts as
-// b0 << 16 | b1 << 8 | b2, b0 << 8 | b1, or b0.
-uint32_t Checksum(const uint8_t* data, size_t size, uint32_t seed) {
-    uint32_t sum = seed;
-    size_t i = 0;
-    for (; i + 4 <= size; i += 4) {
-        sum ^= uint32_t(data[i]) | uint32_t(data[i + 1]) << 8 | uint32_t(data[i + 2]) << 16 |
-               uint32_t(data[i + 3]) << 24;
-    }
-    uint32_t tail = 0;
-    for (; i < size; ++i) {
-        tail = tail << 8 | data[i];
-    }
-    return sum ^ tail;
 }
 
 bool Refuse(std::string* error, const std::string& why) {
@@ -73,8 +59,8 @@ bool EncodeFolder(const std::vector<Member>& members, const std::vector<size_t>&
         folder.blocks.resize(at + kDataHeaderSize);
         Put16(folder.blocks, at + 4, uint32_t(packed.size()));
         Put16(folder.blocks, at + 6, uint32_t(pending.size()));
-        const uint32_t sum = checksums ? Checksum(folder.blocks.data() + at + 4, 4,
-                                                  Checksum(packed.data(), packed.size(), 0))
+        const uint32_t sum = checksums ? CabChecksum(folder.blocks.data() + at + 4, 4,
+                                                     CabChecksum(packed.data(), packed.size(), 0))
                                        : 0;
         Put32(folder.blocks, at, sum);
         folder.blocks.insert(folder.blocks.end(), packed.begin(), packed.end());
