@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -116,12 +117,14 @@ protected:
     std::string Destination() const { return work_ + "\\dest"; }
     std::string Log() const { return work_ + "\\requests.log"; }
 
-    RunResult Install(const ProductSpec& product, std::vector<BoxStep> script, bool japanese = false)
+    RunResult Install(const ProductSpec& product, std::vector<BoxStep> script, bool japanese = false,
+                      std::vector<std::string> options = {})
     {
         const std::string setup = BuildSetup(work_, product);
         const std::string temp = work_ + "\\user\\Temp";
+        options.insert(options.end(), {"-SetDir", Destination(), "-srcInstaller", setup});
         return RunProgram({engine_,
-                           {"-SetDir", Destination(), "-srcInstaller", setup},
+                           options,
                            japanese,
                            {{"TEMP", temp}, {"TMP", temp}},
                            std::move(script)});
@@ -359,6 +362,47 @@ TEST_F(RunningAppScenario, FiveCharacterClassIsShownWhole)
     EXPECT_TRUE(app.EndsWithin(10000));
     EXPECT_TRUE(ProductInstalled());
 }
+
+struct ModeCase {
+    const char* label;
+    const char* option;
+    bool asks;
+};
+
+void PrintTo(const ModeCase& c, std::ostream* out)
+{
+    *out << c.option;
+}
+
+class RunModes : public RunningAppScenario, public ::testing::WithParamInterface<ModeCase> {};
+
+TEST_P(RunModes, ExtractOnlyRunsSkipTheCheckRunOnlyRunsMakeIt)
+{
+    const ModeCase& c = GetParam();
+    const std::string className = std::string("RunAppMode") + c.label + "Class";
+    AppWindows app(className, 1, "close", Log());
+    ASSERT_TRUE(app.Ready());
+    ProductSpec product{.checks = {RunningApp(className, "Mode test.")}, .members = kProduct};
+
+    RunResult run = Install(product, {{Answer::Yes}, kAfterInstall}, false, {c.option});
+
+    ExpectCleanRun(run);
+    const std::vector<ShownBox> questions = Questions(run);
+    ASSERT_EQ(questions.size(), c.asks ? 1u : 0u);
+    if (c.asks) {
+        ExpectQuestion(questions[0], "Mode test.\r\nDo you finish RunAppMode" + std::string(c.label) + " , Now?");
+        EXPECT_TRUE(app.EndsWithin(10000));
+    } else {
+        EXPECT_EQ(app.OpenWindows(), 1);
+        EXPECT_EQ(app.Requests(), "");
+        EXPECT_TRUE(ProductInstalled());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, RunModes,
+                         ::testing::Values(ModeCase{"ExtractOnly", "-JustDecomp", false},
+                                           ModeCase{"RunOnly", "-JustExec", true}),
+                         [](const ::testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.label); });
 
 // 試験アプリが起動しています。
 const char kJapaneseMessage[] = "\x8E\x8E\x8C\xB1\x83" "A\x83v\x83\x8A\x82\xAA\x8B" "N\x93\xAE\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81" "B";
