@@ -17,8 +17,8 @@ constexpr UINT kCloseRequestMs = 5000;
 bool UserAgreesToEnd(HWND window, const char* caption, const CheckEntry& entry)
 {
     char question[kRunningAppQuestionSize];
-    // Texts loaded from a package always fit; one that did not could only be
-    // asked cut short, and nothing may be installed under a running copy.
+    // A package's texts always fit. Should they not, the run ends as after a
+    // No: a question cut short would not say what it asks.
     if (!FormatRunningAppQuestion(IsJapaneseUi(), entry.message != nullptr ? entry.message : "", entry.subject,
                                   question))
         return false;

@@ -69,7 +69,8 @@ struct QuestionCase {
 };
 
 const QuestionCase kQuestionCases[] = {
-    {false, "Sample Viewer is running.", "SampleViewerClass", "Sample Viewer is running.\r\nDo you finish SampleViewer , Now?"},
+    {false, "Sample Viewer is running.", "SampleViewerClass",
+     "Sample Viewer is running.\r\nDo you finish SampleViewer , Now?"},
     {false, "", "CLASS", "\r\nDo you finish CLASS , Now?"},
     {false, "Two\nlines.", "Editor", "Two\nlines.\r\nDo you finish Editor , Now?"},
     {true, ToShiftJis("サンプルビューアが起動しています。"), "SampleViewerClass",
