@@ -68,14 +68,18 @@ bool AppendProductFolderName(char* folder, size_t size, const char* name)
     return true;
 }
 
-int ProgressPosition(int32_t installed, int32_t total)
+int ProgressPosition(uint32_t installed, uint32_t total)
 {
     if (total == 0)
         return 0;
-    const double position = installed * static_cast<double>(kProgressRange) / total + 0.5;
-    if (!(position >= 0.0))
-        return 0;
-    if (position > kProgressRange)
+    if (installed >= total)
         return kProgressRange;
-    return static_cast<int>(position);
+    // Below 2^32 x 10000 < 2^46: the product fits 64 bits with room to spare.
+    const uint64_t scaled = static_cast<uint64_t>(installed) * kProgressRange + total / 2;
+    return static_cast<int>(scaled / total);
+}
+
+uint32_t AddInstalledBytes(uint32_t installed, uint32_t byteCount)
+{
+    return byteCount > UINT32_MAX - installed ? UINT32_MAX : installed + byteCount;
 }
