@@ -397,6 +397,11 @@ struct SessionTemp {
     const char* sessionFolder;  // below the user folder
 };
 
+void PrintTo(const SessionTemp& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
 class RunOnlyUnderATempComponent : public InstallScenario, public ::testing::WithParamInterface<SessionTemp> {};
 
 TEST_P(RunOnlyUnderATempComponent, InstallsIntoTheRenamedFolder)
@@ -431,6 +436,11 @@ struct PlaceholderCase {
     std::vector<std::string> options;
     std::string (*expected)(const std::string& work);
 };
+
+void PrintTo(const PlaceholderCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
 
 const PlaceholderCase kPlaceholderCases[] = {
     {"ProgramFiles", "%ProgramFiles%\\Maker\\Tool", {},
@@ -495,6 +505,11 @@ struct HostileCabinet {
     std::string name;
     std::string outside;  // where the file would land: "~" stands for the work folder
 };
+
+void PrintTo(const HostileCabinet& c, std::ostream* out)
+{
+    *out << c.label;
+}
 
 class HostileNames : public InstallScenario, public ::testing::WithParamInterface<HostileCabinet> {};
 
