@@ -74,9 +74,9 @@ int ProgressPosition(uint32_t installed, uint32_t total)
         return 0;
     if (installed >= total)
         return kProgressRange;
-    // Below 2^32 x 10000 < 2^46: the product fits 64 bits with room to spare.
-    const uint64_t scaled = static_cast<uint64_t>(installed) * kProgressRange + total / 2;
-    return static_cast<int>(scaled / total);
+    // A double holds every 32-bit count exactly, and the quotient stays below
+    // kProgressRange here, so nothing overflows or wraps.
+    return static_cast<int>(installed * static_cast<double>(kProgressRange) / total + 0.5);
 }
 
 uint32_t AddInstalledBytes(uint32_t installed, uint32_t byteCount)
