@@ -13,10 +13,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "package/cab/cab_decoder.h"
 #include "package/extract_member_names.h"
 #include "text/text_scan.h"
@@ -384,11 +380,7 @@ int Create(int argc, char** argv) {
         fputs(kUsage, stderr);
         return 2;
     }
-#ifdef _WIN32
-    UseCodePage(GetACP());
-#else
-    UseCodePage(65001);  // UTF-8 names: no byte of a character is a separator
-#endif
+    UseCodePage(ArgumentCodePage());
     cabwriter::CabWriter writer(options);
     std::string error;
     for (int i = at + 1; i < argc; ++i) {
@@ -415,10 +407,8 @@ int Create(int argc, char** argv) {
 // The options of list, test and extract, before FILE: false on a bad one.
 bool ReadNameOptions(int argc, char** argv, int& at) {
 #ifdef _WIN32
-    UseNameCodePage(GetACP());
-    (void)argc;
-    (void)argv;
-    return true;
+    UseNameCodePage(ArgumentCodePage());  // names are the system's own bytes: no options
+    return at >= argc || strncmp(argv[at], "--", 2) != 0;
 #else
     UseNameCodePage(1252);
     for (; at < argc && strncmp(argv[at], "--", 2) == 0; ++at) {

@@ -33,7 +33,12 @@ constexpr char kSeparator = '/';
 
 unsigned gNameCodePage = 1252;
 
-std::string IconvName(unsigned codePage) { return "CP" + std::to_string(codePage); }
+// The converter's name of a code page: "CP037", "CP932", "CP1252".
+std::string IconvName(unsigned codePage) {
+    char name[16];
+    snprintf(name, sizeof name, "CP%03u", codePage);
+    return name;
+}
 
 // The name in UTF-8; false when its bytes are no text of the code page.
 bool ToUtf8(const char* raw, std::string& utf8) {
@@ -111,18 +116,24 @@ bool UseNameCodePage(unsigned codePage) {
 #endif
 }
 
-unsigned NameCodePage() { return CurrentCodePage(); }
+unsigned ArgumentCodePage() {
+#ifdef _WIN32
+    return GetACP();
+#else
+    return 65001;
+#endif
+}
 
 std::string EscapedText(const std::string& text) {
     std::string shown;
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char byte = static_cast<unsigned char>(text[i]);
-        const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
         if (byte < 0x20 || byte == 0x7F) {
             shown += Hex(byte);
 #ifndef _WIN32
-        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F in UTF-8
-            shown += Hex(byte) + Hex(next);
+        } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {  // U+0080 to U+009F in UTF-8
+            shown += Hex(byte) + Hex(static_cast<unsigned char>(text[i + 1]));
             ++i;
 #endif
         } else {

@@ -11,7 +11,10 @@
 
 // The code page names are read in. False when this system cannot convert it.
 bool UseNameCodePage(unsigned codePage);
-unsigned NameCodePage();
+
+// The code page of names on this system's command line: the ANSI code page
+// on Windows; UTF-8 on Linux, in which no byte of a character is a separator.
+unsigned ArgumentCodePage();
 
 struct LocalMemberName {
     std::string shown;    // for messages and listings, control bytes escaped

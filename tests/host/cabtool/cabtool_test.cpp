@@ -223,8 +223,16 @@ TEST(CabtoolExtract, NamesAreReadInTheChosenCodePage)
             ch = ch == '/' ? '\\' : ch;
         EXPECT_NE(std::string::npos, listing.output.find("  " + shown + "\n")) << listing.output;
     }
-    const ToolRun run = Cabtool(folder, {"list", "--codepage=77777", "in.cab"});
+    ToolRun run = Cabtool(folder, {"list", "--codepage=77777", "in.cab"});
     EXPECT_EQ(2, run.exitCode) << run.output;
+
+    // A C1 control character (here from EBCDIC) is escaped like a C0 one.
+    WriteCabinet(folder / "in.cab", StoredCabinet({{"\xC1\x20\x4B\xA3\xA7\xA3", Pattern(40, 7)}}));
+    for (const char* command : {"list", "test"}) {
+        run = Cabtool(folder, {command, "--codepage=37", "in.cab"});
+        EXPECT_EQ(0, run.exitCode) << run.output;
+        EXPECT_NE(std::string::npos, run.output.find("A\\xC2\\x80.txt\n")) << run.output;
+    }
 }
 
 TEST(CabtoolExtract, NamedMembersMustBeInTheCabinet)
