@@ -25,16 +25,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
+#ifdef _WIN32
+#define CABTOOL_NAME_OPTIONS ""
+#else
+#define CABTOOL_NAME_OPTIONS "[--codepage=N] "
+#endif
+
 constexpr char kUsage[] =
-    "usage: cabtool list [--codepage=N] FILE\n"
-    "       cabtool test [--codepage=N] FILE\n"
-    "       cabtool extract [--codepage=N] FILE DIR [MEMBER...]\n"
+    "usage: cabtool list " CABTOOL_NAME_OPTIONS "FILE\n"
+    "       cabtool test " CABTOOL_NAME_OPTIONS "FILE\n"
+    "       cabtool extract " CABTOOL_NAME_OPTIONS "FILE DIR [MEMBER...]\n"
     "       cabtool create [--store|--mszip|--quantum=W] [--no-checksums] OUT.cab FILE...\n"
     "                (W: Quantum window bits, 10 to 21)\n"
     "\n"
     "extract writes nothing unless every member to write has a name the installer\n"
-    "accepts and every MEMBER named is in the cabinet. create stores files only, not\n"
-    "folders, under the relative names given.\n"
+    "accepts and decodes, and every MEMBER named is in the cabinet. create stores\n"
+    "files only, not folders, under the relative names given.\n"
 #ifndef _WIN32
     "--codepage=N: the Windows code page member names are read in (default 1252,\n"
     "932 for Shift-JIS); names are shown and written in UTF-8.\n"
