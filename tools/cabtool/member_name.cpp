@@ -1,5 +1,6 @@
 #include "tools/cabtool/member_name.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -60,6 +61,21 @@ bool ToUtf8(const char* raw, std::string& utf8) {
     out.resize(out.size() - toLeft);
     utf8 = out;
     return true;
+}
+
+constexpr size_t kLongestLocalName = 255;
+
+size_t LongestPart(const std::string& local) {
+    size_t longest = 0;
+    size_t start = 0;
+    for (size_t end; start <= local.size(); start = end + 1) {
+        end = local.find('/', start);
+        if (end == std::string::npos) {
+            end = local.size();
+        }
+        longest = std::max(longest, end - start);
+    }
+    return longest;
 }
 
 // Every byte from 0x80 on as \xNN: for names that are no text of the code page.
@@ -165,6 +181,10 @@ LocalMemberName DecodeMemberName(const char* raw) {
     name.shown = EscapedText(utf8);
     name.key = Replaced(utf8, '/', '\\');
     name.local = Replaced(utf8, '\\', '/');
+    if (name.refusal.empty() && LongestPart(name.local) > kLongestLocalName) {
+        name.refusal = "a part of the name is longer in UTF-8 than the " + std::to_string(kLongestLocalName) +
+                       " bytes a Linux file name holds";
+    }
 #endif
     return name;
 }

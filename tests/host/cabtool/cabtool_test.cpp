@@ -223,7 +223,21 @@ TEST(CabtoolExtract, NamesAreReadInTheChosenCodePage)
             ch = ch == '/' ? '\\' : ch;
         EXPECT_NE(std::string::npos, listing.output.find("  " + shown + "\n")) << listing.output;
     }
-    ToolRun run = Cabtool(folder, {"list", "--codepage=77777", "in.cab"});
+    // 128 x 'é' are 128 bytes in code page 1252 but 256 in UTF-8: too long for Linux.
+    std::string longName;
+    for (int i = 0; i < 128; ++i)
+        longName += '\xE9';
+    WriteCabinet(folder / "in.cab", StoredCabinet({{"a.txt", Pattern(3, 1)}, {longName, Pattern(40, 7)}}));
+    fs::remove_all(folder / "out");
+    ToolRun run = Cabtool(folder, {"extract", "in.cab", "out"});
+    EXPECT_EQ(1, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("the 255 bytes a Linux file name holds")) << run.output;
+    EXPECT_TRUE(IsEmptyOrMissing(folder / "out"));
+    WriteCabinet(folder / "in.cab", StoredCabinet({{"sub\\" + longName.substr(1), Pattern(40, 7)}}));
+    run = Cabtool(folder, {"extract", "in.cab", "out"});
+    EXPECT_EQ(0, run.exitCode) << run.output;
+
+    run = Cabtool(folder, {"list", "--codepage=77777", "in.cab"});
     EXPECT_EQ(2, run.exitCode) << run.output;
 
     // A C1 control character (here from EBCDIC) is escaped like a C0 one.
