@@ -33,12 +33,32 @@ private:
     HKEY key_ = nullptr;
 };
 
-// Creates the key, or opens it when it exists.
-bool CreateKey(const char* path, RegKey& key)
+// Creates the key, or opens it when it exists; made tells which.
+bool CreateKey(const char* path, RegKey& key, bool* made = nullptr)
 {
     char noClass[] = "";
-    return RegCreateKeyExA(ProductRegistryRoot(), path, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                           key.out(), nullptr) == ERROR_SUCCESS;
+    DWORD disposition = 0;
+    const bool opened = RegCreateKeyExA(ProductRegistryRoot(), path, 0, noClass, REG_OPTION_NON_VOLATILE,
+                                        KEY_ALL_ACCESS, nullptr, key.out(), &disposition) == ERROR_SUCCESS;
+    if (made != nullptr)
+        *made = opened && disposition == REG_CREATED_NEW_KEY;
+    return opened;
+}
+
+// Deletes the key when it holds neither values nor subkeys (a key with
+// subkeys would go whole on the 9x family).
+void DeleteKeyIfEmpty(const char* path)
+{
+    DWORD subkeys = 1, values = 1;
+    {
+        RegKey key;
+        if (RegOpenKeyExA(ProductRegistryRoot(), path, 0, KEY_READ, key.out()) != ERROR_SUCCESS ||
+            RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                             nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return;
+    }
+    if (subkeys == 0 && values == 0)
+        RegDeleteKeyA(ProductRegistryRoot(), path);
 }
 
 // Texts are stored with their terminating zero counted.
@@ -184,6 +204,26 @@ bool WriteListedValue(void* context, const char* valueName, const char* data)
     return SetText(static_cast<HKEY>(context), valueName, data);
 }
 
+// What this run added to the installed-file list, so that a run whose files
+// could not all be installed can take it back.
+struct RunRecording {
+    bool started;         // the first file of the run has been recorded
+    bool madeProductKey;  // the keys did not exist before the run
+    bool madeListKey;
+    DWORD firstValue;     // the number of values the list held before the run
+};
+
+RunRecording gRunRecording;
+
+void NoteRunStart(HKEY list, bool madeProductKey, bool madeListKey)
+{
+    DWORD values = 0;
+    if (RegQueryInfoKeyA(list, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS)
+        return;
+    gRunRecording = {true, madeProductKey, madeListKey, values};
+}
+
 }  // namespace
 
 int FinishInstallation(HWND owner, int quiet, int packageJustExec, const char* packagePath, int forceAdmin,
@@ -305,14 +345,46 @@ void RecordInstalledFile(const char* memberName)
     if (!IsOneFolderName(productName) || !FormatProductKeyPath(productKeyPath, sizeof productKeyPath, productName) ||
         !FormatInstalledFilesKeyPath(listKeyPath, sizeof listKeyPath, productName))
         return;
+    bool madeProductKey = false;
     {
         RegKey product;
-        if (!CreateKey(productKeyPath, product))
+        if (!CreateKey(productKeyPath, product, &madeProductKey))
             return;
     }
     RegKey list;
-    if (!CreateKey(listKeyPath, list))
+    bool madeListKey = false;
+    if (!CreateKey(listKeyPath, list, &madeListKey))
         return;
+    if (!gRunRecording.started)
+        NoteRunStart(list.get(), madeProductKey, madeListKey);
     const FileListStore store = {ReadListedValue, WriteListedValue, list.get()};
     RecordListedFile(gInstalledFiles, store, memberName);
+}
+
+void WithdrawRecordedFiles()
+{
+    const char* productName = ActiveSetupInfo().productName;
+    char productKeyPath[kEntryTextSize];
+    char listKeyPath[kEntryTextSize];
+    if (!gRunRecording.started || !FormatProductKeyPath(productKeyPath, sizeof productKeyPath, productName) ||
+        !FormatInstalledFilesKeyPath(listKeyPath, sizeof listKeyPath, productName))
+        return;
+    gRunRecording.started = false;
+    FreeInstalledFileList(gInstalledFiles);
+    {
+        // The run's names were appended behind the earlier ones, numbered on.
+        RegKey list;
+        if (RegOpenKeyExA(ProductRegistryRoot(), listKeyPath, 0, KEY_ALL_ACCESS, list.out()) != ERROR_SUCCESS)
+            return;
+        for (uint32_t number = gRunRecording.firstValue;; ++number) {
+            char valueName[kFileValueNameSize];
+            FormatFileValueName(valueName, number);
+            if (RegDeleteValueA(list.get(), valueName) != ERROR_SUCCESS)
+                break;
+        }
+    }
+    if (gRunRecording.madeListKey)
+        DeleteKeyIfEmpty(listKeyPath);
+    if (gRunRecording.madeProductKey)
+        DeleteKeyIfEmpty(productKeyPath);
 }

@@ -41,3 +41,9 @@ int WriteUninstallEntry(const char* productName, const char* productVersion, con
 
 // Notes one installed member for the uninstaller.
 void RecordInstalledFile(const char* memberName);
+
+// Takes back what this run recorded, for a run whose files could not all be
+// installed: the names it appended to the list, and the list and product
+// keys when the run made them and they are empty again. What earlier runs
+// recorded stays.
+void WithdrawRecordedFiles();
