@@ -190,6 +190,29 @@ std::string TakeTheCarrierAway(HWND)
     return {};
 }
 
+// Gives the key a security descriptor whose list of rights is the one given:
+// a list that grants everyone reading only, or none (null) for all rights.
+bool SetKeyRights(const std::string& key, DWORD everyoneRights)
+{
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, WRITE_DAC, &handle) != ERROR_SUCCESS)
+        return false;
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+    char aclBytes[256];
+    auto* acl = reinterpret_cast<PACL>(aclBytes);
+    InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
+    AddAccessAllowedAce(acl, ACL_REVISION, everyoneRights, everyone);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, everyoneRights == 0 ? nullptr : acl, FALSE);
+    const bool set = RegSetKeySecurity(handle, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+    FreeSid(everyone);
+    RegCloseKey(handle);
+    return set;
+}
+
 class FaultScenario : public ::testing::Test {
 protected:
     void SetUp() override
@@ -207,6 +230,7 @@ protected:
 
     void Forget() const
     {
+        SetKeyRights(kUninstallKey + name_, 0);
         for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
             SHDeleteKeyA(root, (kUninstallKey + name_).c_str());
         for (int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) {
@@ -403,6 +427,40 @@ TEST_F(FaultScenario, CarrierDeletedOrCutWhileTheDialogWaits)
     ExpectTemporaryFolderClean();
     EXPECT_EQ(ReadFileBytes(folder + "\\unquilbex.exe"), ReadFileBytes(setup_));
     EXPECT_EQ(ListedFiles(HKEY_LOCAL_MACHINE, name_), (Listed{"readme.txt", "bin\\tool.exe", "data\\table.dat"}));
+}
+
+// The product's Uninstall key exists and grants reading only, as the
+// machine-wide keys do to a user without rights. Registry failures do not
+// fail an installation: the files are installed, nothing is recorded, the
+// key keeps what it held, and the run says so as it says any success.
+TEST_F(FaultScenario, UninstallKeyThatMayNotBeWritten)
+{
+    const std::string key = kUninstallKey + name_;
+    HKEY handle;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(handle);
+    ASSERT_TRUE(SetKeyRights(key, KEY_READ));
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS, &handle) == ERROR_SUCCESS) {
+        RegCloseKey(handle);
+        GTEST_SKIP() << "this Wine grants full access to a key whose rights allow reading only";
+    }
+    const std::string folder = work_ + "\\Product";
+    CreateDirectoryA(folder.c_str(), nullptr);
+
+    RunResult run = Run(Product(SmallProduct()), {"-ForceAdmin", "-SetDir", folder}, {{Answer::Ok}});
+
+    ExpectCleanRun(run);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].Text(CP_UTF8), kInstalled);
+    ExpectTemporaryFolderClean();
+    const cabwriter::Member& table = SmallProduct()[3];
+    EXPECT_EQ(ReadFileBytes(folder + "\\data\\table.dat"), std::string(table.data.begin(), table.data.end()));
+    EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, key));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, key + "\\installFiles"));
+    std::string value;
+    EXPECT_FALSE(ReadRegistryString(HKEY_LOCAL_MACHINE, key, "UninstallString", value));
+    EXPECT_EQ(ReadFileBytes(folder + "\\unquilbex.exe"), ReadFileBytes(setup_));
 }
 
 }  // namespace
