@@ -226,6 +226,15 @@ void NoteRunStart(HKEY list, bool madeProductKey, bool madeListKey)
 
 }  // namespace
 
+bool CopyUninstaller(const char* packagePath, const char* uninstaller)
+{
+    if (CopyFileA(packagePath, uninstaller, FALSE))
+        return true;
+    // A copy cut short (a full disk) could not run; it goes.
+    DeleteFileA(uninstaller);
+    return false;
+}
+
 int FinishInstallation(HWND owner, int quiet, int packageJustExec, const char* packagePath, int forceAdmin,
                        int forceUser)
 {
@@ -245,12 +254,19 @@ int RegisterProduct(SetupInfo& info, const char* packagePath, int forceAdmin, in
 {
     if (!IsOneFolderName(info.productName))
         return 1;
+    // Nothing is registered that no uninstaller could remove.
+    char uninstaller[kEntryTextSize];
+    if (!FormatUninstallerPath(uninstaller, sizeof uninstaller, info.installFolder) ||
+        !CopyUninstaller(packagePath, uninstaller)) {
+        WithdrawRecordedFiles();
+        return 1;
+    }
     char startMenuFolder[kStartMenuPathSize];
     if (GetProductProgramsFolder(startMenuFolder, sizeof startMenuFolder, info)) {
         CreateDirectoryA(startMenuFolder, nullptr);
         CreateProductShortcuts(info, info.installFolder, startMenuFolder);
     }
-    WriteUninstallEntry(info.productName, info.productVersion, info.installFolder, packagePath, forceAdmin, forceUser,
+    WriteUninstallEntry(info.productName, info.productVersion, info.installFolder, forceAdmin, forceUser,
                         gSetupState.packageSettings.totalInstallBytes);
     return 1;
 }
@@ -311,7 +327,7 @@ int CreateShortcut(const char* linkPath, const char* target, const char* working
 }
 
 int WriteUninstallEntry(const char* productName, const char* productVersion, const char* installFolder,
-                        const char* packagePath, int forceAdmin, int forceUser, uint32_t productBytes)
+                        int forceAdmin, int forceUser, uint32_t productBytes)
 {
     char uninstaller[kEntryTextSize];
     char command[kEntryTextSize];
@@ -320,7 +336,6 @@ int WriteUninstallEntry(const char* productName, const char* productVersion, con
     if (!FormatUninstallerPath(uninstaller, sizeof uninstaller, installFolder) ||
         !FormatUninstallCommand(command, sizeof command, uninstaller, forceAdmin, forceUser))
         return 1;
-    CopyFileA(packagePath, uninstaller, FALSE);
     RegKey key;
     if (!FormatProductKeyPath(keyPath, sizeof keyPath, productName) || !CreateKey(keyPath, key))
         return 1;

@@ -305,6 +305,29 @@ TEST_F(FaultScenario, DestinationDriveFillsUpDuringExtraction)
     EXPECT_FALSE(FileExists(ProgramsFolder(CSIDL_COMMON_PROGRAMS) + "\\" + name_));
 }
 
+// The product's files fit, the uninstaller does not: the file system is full
+// when the carrier is copied beside the product.
+TEST_F(FaultScenario, NoRoomLeftForTheUninstaller)
+{
+    WineDrive drive('T', 1024);
+    if (!drive.Mapped())
+        GTEST_SKIP() << "no small drive: " << drive.Reason();
+    const std::string folder = drive.Root() + "Product";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const std::vector<cabwriter::Member> members = {MemberOf("readme.txt"), MemberOf("big.bin", 0x20, 960 << 10)};
+
+    RunResult run = Run(Product(members), {"-SetDir", folder}, {{Answer::Ok}});
+
+    ExpectCleanRun(run);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].Text(CP_UTF8), kInstalled);
+    ExpectTemporaryFolderClean();
+    EXPECT_EQ(ReadFileBytes(folder + "\\big.bin").size(), size_t(960) << 10);
+    EXPECT_FALSE(FileExists(folder + "\\unquilbex.exe"));
+    EXPECT_FALSE(Registered(HKEY_LOCAL_MACHINE)) << "an entry whose uninstaller is missing";
+    EXPECT_FALSE(FileExists(ProgramsFolder(CSIDL_COMMON_PROGRAMS) + "\\" + name_));
+}
+
 // Root may write anywhere, so a read-only destination is a read-only file
 // system: the folder exists, and nothing can be made in it.
 TEST_F(FaultScenario, ReadOnlyDestinationFolder)
