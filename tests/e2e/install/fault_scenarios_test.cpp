@@ -213,6 +213,56 @@ bool SetKeyRights(const std::string& key, DWORD everyoneRights)
     return set;
 }
 
+// app-windows: a stand-in for a running copy of the product, whose window
+// closes when asked.
+class RunningCopy {
+public:
+    explicit RunningCopy(const std::string& className)
+    {
+        std::string command =
+            "\"" + WindowsPath(APP_WINDOWS_PATH) + "\" " + className + " 1 close \"" + WindowsPath(UnixBuildPath("e2e-work/" + className + ".log")) + "\"";
+        STARTUPINFOA startup = {sizeof startup};
+        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                            &startup, &process_))
+            return;
+        for (int i = 0; i < 400 && FindWindowA(className.c_str(), nullptr) == nullptr; ++i)
+            Sleep(50);
+        ready_ = FindWindowA(className.c_str(), nullptr) != nullptr;
+    }
+    ~RunningCopy()
+    {
+        if (process_.hProcess == nullptr)
+            return;
+        TerminateProcess(process_.hProcess, 0);
+        WaitForSingleObject(process_.hProcess, 10000);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+    RunningCopy(const RunningCopy&) = delete;
+    RunningCopy& operator=(const RunningCopy&) = delete;
+    bool Ready() const { return ready_; }
+
+private:
+    PROCESS_INFORMATION process_ = {};
+    bool ready_ = false;
+};
+
+// Cuts the carrier to nothing from outside Windows, where no sharing rule
+// holds, and waits until it is cut.
+std::string CutTheCarrierFromUnix(HWND)
+{
+    std::string unixPath = gCarrier.substr(2);
+    std::replace(unixPath.begin(), unixPath.end(), '\\', '/');
+    StartUnix("/usr/bin/truncate", {"-s", "0", unixPath});
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    for (int i = 0; i < 400; ++i) {
+        if (GetFileAttributesExA(gCarrier.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow == 0)
+            return {};
+        Sleep(50);
+    }
+    return "the carrier was not cut";
+}
+
 class FaultScenario : public ::testing::Test {
 protected:
     void SetUp() override
@@ -450,6 +500,27 @@ TEST_F(FaultScenario, CarrierDeletedOrCutWhileTheDialogWaits)
     ExpectTemporaryFolderClean();
     EXPECT_EQ(ReadFileBytes(folder + "\\unquilbex.exe"), ReadFileBytes(setup_));
     EXPECT_EQ(ListedFiles(HKEY_LOCAL_MACHINE, name_), (Listed{"readme.txt", "bin\\tool.exe", "data\\table.dat"}));
+}
+
+// The carrier is cut before its cabinet is read: while the run asks about
+// a running copy of the product, a Unix program truncates it.
+TEST_F(FaultScenario, CarrierCutBeforeTheCabinetIsRead)
+{
+    const std::string className = "FaultRunningCopyClass";
+    RunningCopy copy(className);
+    ASSERT_TRUE(copy.Ready());
+    const std::string folder = work_ + "\\Product";
+    ProductSpec product = Product(SmallProduct());
+    product.checks = {{1, className, "The product is running."}};
+
+    RunResult run = Run(product, {"-SetDir", folder}, {{Answer::Yes, 0, {}, CutTheCarrierFromUnix}, {Answer::Ok}});
+
+    ExpectCleanRun(run);
+    ASSERT_EQ(run.boxes.size(), 2u);
+    ExpectFailureBox(run.boxes[1], "setup-engine.exe");
+    ExpectTemporaryFolderClean();
+    EXPECT_FALSE(FileExists(folder));
+    EXPECT_FALSE(Registered(HKEY_LOCAL_MACHINE));
 }
 
 // The product's Uninstall key exists and grants reading only, as the
