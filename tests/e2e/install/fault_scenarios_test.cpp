@@ -1,5 +1,6 @@
 // Installations that meet a fault of their surroundings: a destination drive
-// that fills up, a read-only destination, a target file another program holds
+// that fills up (during the extraction, or just when the uninstaller is
+// copied), a read-only destination, a target file another program holds
 // open, a carrier that someone deletes or cuts while the run waits for the
 // user, an Uninstall key the run may not write. Every run must end by itself
 // with the engine's message, leave no temporary file behind, and leave
@@ -219,8 +220,8 @@ class RunningCopy {
 public:
     explicit RunningCopy(const std::string& className)
     {
-        std::string command =
-            "\"" + WindowsPath(APP_WINDOWS_PATH) + "\" " + className + " 1 close \"" + WindowsPath(UnixBuildPath("e2e-work/" + className + ".log")) + "\"";
+        const std::string log = WindowsPath(UnixBuildPath("e2e-work/" + className + ".log"));
+        std::string command = "\"" + WindowsPath(APP_WINDOWS_PATH) + "\" " + className + " 1 close \"" + log + "\"";
         STARTUPINFOA startup = {sizeof startup};
         if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                             &startup, &process_))
@@ -311,7 +312,9 @@ protected:
     // file, no package copy, no splash picture.
     void ExpectTemporaryFolderClean() const
     {
-        EXPECT_EQ(ListFolder(work_ + "\\user\\vbnxoPmet"), std::vector<std::string>{});
+        const std::string folder = work_ + "\\user\\vbnxoPmet";
+        EXPECT_TRUE(FileExists(folder)) << "the run made its temporary folder here";
+        EXPECT_EQ(ListFolder(folder), std::vector<std::string>{});
     }
 
     bool Registered(HKEY root) const { return RegistryKeyExists(root, kUninstallKey + name_); }
@@ -531,8 +534,9 @@ TEST_F(FaultScenario, UninstallKeyThatMayNotBeWritten)
 {
     const std::string key = kUninstallKey + name_;
     HKEY handle;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
+        ERROR_SUCCESS);
     RegCloseKey(handle);
     ASSERT_TRUE(SetKeyRights(key, KEY_READ));
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS, &handle) == ERROR_SUCCESS) {
