@@ -11,7 +11,6 @@
 #include "install/launch.h"
 #include "package/cabinet_extraction.h"
 #include "ui/splash_window.h"
-#include "uninstall/uninstaller.h"
 
 // Finds nothing running, so that an install run goes on to the install dialog.
 int CheckRunningApplications(HWND, const char*)
@@ -24,9 +23,4 @@ int CheckRunningApplications(HWND, const char*)
 int LaunchThroughDesktop(const char* folder, const char* commandLine, const char*)
 {
     return StartProgram(folder, commandLine, 0);
-}
-
-int RunUninstall(HWND, SetupInfo&, int, const char*)
-{
-    return 0;
 }

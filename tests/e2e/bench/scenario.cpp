@@ -109,13 +109,18 @@ RunResult RunProgram(const RunSpec& spec)
                                                 : "an English run started under code page 932");
         return result;
     }
-    std::string commandLine = QuoteArgument(spec.program);
-    for (const std::string& argument : spec.arguments)
-        commandLine += " " + QuoteArgument(argument);
+    std::string commandLine = spec.commandLine.empty() ? QuoteArgument(spec.program) : spec.commandLine;
+    if (spec.commandLine.empty()) {
+        for (const std::string& argument : spec.arguments)
+            commandLine += " " + QuoteArgument(argument);
+    }
     std::vector<char> environment = BuildEnvironment(spec);
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(spec.program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, environment.data(),
+    // A command line of its own is parsed by the system, as the list of
+    // installed programs has it parsed.
+    const char* program = spec.commandLine.empty() ? spec.program.c_str() : nullptr;
+    if (!CreateProcessA(program, commandLine.data(), nullptr, nullptr, FALSE, 0, environment.data(),
                         spec.currentFolder.empty() ? nullptr : spec.currentFolder.c_str(), &startup, &process))
         return result;
     result.started = true;

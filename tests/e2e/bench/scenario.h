@@ -20,6 +20,7 @@ struct RunSpec {
     std::vector<BoxStep> script;            // answers, in the order the boxes appear
     DWORD timeoutMs = 60000;
     std::string currentFolder;              // empty: the test's own
+    std::string commandLine;                // when set, started as it is instead of program and arguments
 };
 
 struct RunResult {
