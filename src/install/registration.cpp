@@ -73,12 +73,21 @@ private:
 };
 
 // One COM initialisation per shortcut: the interfaces are released before it ends.
+// A thread that has COM in another mode refuses the initialisation, which
+// must then not be undone.
 class ComSession {
 public:
-    ComSession() { CoInitialize(nullptr); }
-    ~ComSession() { CoUninitialize(); }
+    ComSession() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComSession()
+    {
+        if (initialised_)
+            CoUninitialize();
+    }
     ComSession(const ComSession&) = delete;
     ComSession& operator=(const ComSession&) = delete;
+
+private:
+    bool initialised_;
 };
 
 int SaveShellLink(const wchar_t* linkPath, const char* target, const char* workingFolder)

@@ -19,6 +19,10 @@ mkpackage::SettingsBlock Block(const std::string& name, const ProductSpec& produ
     block.osMask = 0xFFFFF;
     block.okIfNotAdmin = 1;
     block.justExec = product.justExec;
+    block.shortcuts = product.shortcuts;
+    block.checks = product.checks;
+    block.installCommands = product.installCommands;
+    block.launchCommands = product.launchCommands;
     return block;
 }
 
