@@ -65,29 +65,33 @@ bool TakeInstallFolder(SetupInfo& info, const char* packagePath)
     return true;
 }
 
-// Folders that an uninstaller placed there by mistake must not empty.
+// A system folder into out, or empty when the system names none that fits.
+void SystemFolder(UINT (WINAPI* query)(LPSTR, UINT), char (&out)[kFolderSize])
+{
+    const UINT length = query(out, sizeof out);
+    if (length == 0 || length >= sizeof out)
+        out[0] = '\0';
+}
+
+// Folders that an uninstaller placed there by mistake must not empty: both
+// Programs folders, Program Files, the user's profile and the folder of the
+// profiles, the Windows and system folders. One the system does not name is
+// left empty and skipped.
 bool IsSystemOwnFolder(const char* folder)
 {
-    static const int kShellFolders[] = {
-        kUserProgramsFolderId, kCommonProgramsFolderId, kProgramFilesFolderId, kProfileFolderId,
-    };
-    constexpr size_t kCount = sizeof kShellFolders / sizeof kShellFolders[0] + 3;
+    enum { kUserPrograms, kCommonPrograms, kProgramFiles, kProfile, kProfiles, kWindows, kSystem, kCount };
     static char folders[kCount][kFolderSize];
-    size_t used = 0;
-    for (int id : kShellFolders)
-        GetSpecialFolderPath(id, folders[used++], kFolderSize);
-    // The folder that holds the user profiles.
-    if (CopyText(folders[used], folders[used - 1]) && folders[used][0] != '\0')
-        PathRemoveFileSpecA(folders[used]);
-    ++used;
-    if (GetWindowsDirectoryA(folders[used], kFolderSize) >= kFolderSize)
-        folders[used][0] = '\0';
-    ++used;
-    if (GetSystemDirectoryA(folders[used], kFolderSize) >= kFolderSize)
-        folders[used][0] = '\0';
-    ++used;
+    GetSpecialFolderPath(kUserProgramsFolderId, folders[kUserPrograms], kFolderSize);
+    GetSpecialFolderPath(kCommonProgramsFolderId, folders[kCommonPrograms], kFolderSize);
+    GetSpecialFolderPath(kProgramFilesFolderId, folders[kProgramFiles], kFolderSize);
+    GetSpecialFolderPath(kProfileFolderId, folders[kProfile], kFolderSize);
+    CopyText(folders[kProfiles], folders[kProfile]);
+    if (folders[kProfiles][0] != '\0')
+        PathRemoveFileSpecA(folders[kProfiles]);
+    SystemFolder(GetWindowsDirectoryA, folders[kWindows]);
+    SystemFolder(GetSystemDirectoryA, folders[kSystem]);
     const char* list[kCount];
-    for (size_t i = 0; i < kCount; ++i)
+    for (int i = 0; i < kCount; ++i)
         list[i] = folders[i];
     return IsProtectedInstallFolder(folder, list, kCount);
 }
