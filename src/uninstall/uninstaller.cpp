@@ -10,6 +10,7 @@
 #include "setup/setup_state.h"
 #include "text/bounded_text.h"
 #include "text/language.h"
+#include "text/text_scan.h"
 #include "uninstall/file_removal.h"
 #include "uninstall/registry_removal.h"
 #include "uninstall/registry_tree.h"
@@ -20,6 +21,7 @@ namespace {
 constexpr size_t kFolderSize = 512;
 constexpr int kProgramFilesFolderId = 0x26;  // CSIDL_PROGRAM_FILES
 constexpr int kProfileFolderId = 0x28;       // CSIDL_PROFILE
+constexpr DWORD kReparsePoint = 0x400;       // FILE_ATTRIBUTE_REPARSE_POINT
 
 // Closes the key on every way out.
 class RegKey {
@@ -96,6 +98,27 @@ bool IsSystemOwnFolder(const char* folder)
     return IsProtectedInstallFolder(folder, list, kCount);
 }
 
+// True when a folder on the way from the installation folder to the recorded
+// file is a link (a reparse point): the file behind it is not the product's.
+bool PassesThroughLink(char* path, size_t folderLength)
+{
+    for (size_t i = folderLength + 1; path[i] != '\0'; ++i) {
+        if (IsDoubleBytePair(path + i)) {
+            ++i;
+            continue;
+        }
+        if (path[i] != '\\' && path[i] != '/')
+            continue;
+        const char separator = path[i];
+        path[i] = '\0';
+        const DWORD attributes = GetFileAttributesA(path);
+        path[i] = separator;
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kReparsePoint) != 0)
+            return true;
+    }
+    return false;
+}
+
 // One value of the installed-file list: REG_SZ data that names a file
 // inside the installation folder. Anything else is left alone and fails.
 int RemoveRecordedFile(const SetupInfo& info, DWORD type, char* data, DWORD dataLength)
@@ -104,7 +127,8 @@ int RemoveRecordedFile(const SetupInfo& info, DWORD type, char* data, DWORD data
         return 0;
     data[dataLength] = '\0';
     char path[kFolderSize];
-    if (!RecordedFilePath(path, sizeof path, info.installFolder, data))
+    if (!RecordedFilePath(path, sizeof path, info.installFolder, data) ||
+        PassesThroughLink(path, strlen(info.installFolder)))
         return 0;
     return RemovePath(path);
 }

@@ -20,6 +20,6 @@ int RunUninstallCommands(HWND window, const char* folder, const CommandEntry* co
 
 // Removes every file listed under the product's "installFiles" key, then the
 // installation folder tree where it is empty. 1 when every listed file is
-// gone; a name that could reach beyond the folder, or would not fit, is left
-// alone and gives 0.
+// gone; a name that could reach beyond the folder, would not fit, or leads
+// through a folder link is left alone and gives 0.
 int RemoveRecordedFiles(const SetupInfo& info);

@@ -418,7 +418,10 @@ TEST_F(UninstallScenario, FolderLinkInTheInstallationIsNeverEntered)
     ASSERT_TRUE(WriteFileBytes(outside + "\\precious.txt", kSentinel));
     ASSERT_TRUE(MakeFolderLink(folder_ + "\\extras", outside));
     ASSERT_TRUE(MakeFolderLink(folder_ + "\\data\\deep\\linked", outside));
-    SetValue(kDefault.root, kUninstall + "\\" + kEnglishName + "\\installFiles", "file90000", REG_SZ, "extras");
+    const std::string list = kUninstall + "\\" + kEnglishName + "\\installFiles";
+    SetValue(kDefault.root, list, "file90000", REG_SZ, "extras");
+    SetValue(kDefault.root, list, "file90001", REG_SZ, "extras\\precious.txt");
+    SetValue(kDefault.root, list, "file90002", REG_SZ, "data/deep/linked/precious.txt");
 
     const RunResult run = Uninstall();
 
