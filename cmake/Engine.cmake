@@ -4,7 +4,7 @@
 #   engine_shell_library(name src...)    Win32 code, Windows tree only
 #   engine_resources(file.rc)            resource script of installer.exe
 #   engine_host_test(name SOURCES .. LIBS ..)   GoogleTest, native trees
-#   engine_win_test(name SOURCES .. LIBS .. [SERIAL])  GoogleTest, run under Wine
+#   engine_win_test(name SOURCES .. LIBS .. [SERIAL] [TIMEOUT s])  GoogleTest, run under Wine
 #   engine_fuzz_target(name SOURCES .. LIBS .. SEEDS dir..)
 #   engine_benchmark(name SOURCES .. LIBS ..)
 #   engine_tool(name SOURCES .. LIBS .. [GUI] [NO_DIST])  shipped programs
@@ -116,11 +116,15 @@ function(engine_host_test name)
 endfunction()
 
 # SERIAL: the test reads pixels off the shared screen, so it runs alone.
+# TIMEOUT: seconds per test (300 unless given), for runs of the emulated 32-bit files.
 function(engine_win_test name)
     if(NOT ENGINE_WIN_TESTS OR NOT BUILD_TESTING)
         return()
     endif()
-    cmake_parse_arguments(W "SERIAL" "" "" ${ARGN})
+    cmake_parse_arguments(W "SERIAL" "TIMEOUT" "" ${ARGN})
+    if(NOT W_TIMEOUT)
+        set(W_TIMEOUT 300)
+    endif()
     engine_add_test_target(${name} ${W_UNPARSED_ARGUMENTS})
     target_link_libraries(${name} PRIVATE ${ENGINE_SYSTEM_LIBS})
     set(serial FALSE)
@@ -132,10 +136,10 @@ function(engine_win_test name)
     # pass under a Japanese locale, every other test in an English one.
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 180
         TEST_FILTER "-*Japanese*"
-        PROPERTIES LABELS wine TIMEOUT 300 RUN_SERIAL ${serial} ENVIRONMENT "LANG=C.UTF-8;LC_ALL=C.UTF-8")
+        PROPERTIES LABELS wine TIMEOUT ${W_TIMEOUT} RUN_SERIAL ${serial} ENVIRONMENT "LANG=C.UTF-8;LC_ALL=C.UTF-8")
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 180
         TEST_FILTER "*Japanese*"
-        PROPERTIES LABELS wine TIMEOUT 300 RUN_SERIAL ${serial} ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8")
+        PROPERTIES LABELS wine TIMEOUT ${W_TIMEOUT} RUN_SERIAL ${serial} ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8")
 endfunction()
 
 # A fuzz target gives two tests: every seed and kept crash input once, then a

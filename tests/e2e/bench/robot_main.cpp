@@ -2,6 +2,11 @@
 // in the order given, and prints what each one showed. Used by the demo.
 //
 //   e2e-robot [--answer ok|yes|no|cancel|close]... [--timeout SECONDS] PROGRAM [ARGS...]
+//   e2e-robot [--answer ...]... [--timeout SECONDS] --command-from-registry HKLM|HKCU\KEY VALUE
+//
+// The second form starts the command line a registry value holds, exactly as
+// it stands there (as the system's list of programs starts an uninstall
+// entry); the key is looked up in the 64-bit view, then in the 32-bit one.
 #include <windows.h>
 
 #include <cstdio>
@@ -41,6 +46,30 @@ void PrintBox(size_t index, const ShownBox& box)
     printf("%s\n", box.expected ? "" : "  (unexpected: closed)");
 }
 
+// The command line stored in ROOT\KEY's VALUE, or empty.
+std::string CommandFromRegistry(const std::string& path, const char* value)
+{
+    const size_t split = path.find('\\');
+    const std::string rootName = path.substr(0, split);
+    HKEY root = rootName == "HKLM" ? HKEY_LOCAL_MACHINE : rootName == "HKCU" ? HKEY_CURRENT_USER : nullptr;
+    if (root == nullptr || split == std::string::npos)
+        return {};
+    for (REGSAM view : {REGSAM(KEY_WOW64_64KEY), REGSAM(KEY_WOW64_32KEY)}) {
+        HKEY key;
+        if (RegOpenKeyExA(root, path.substr(split + 1).c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+            continue;
+        char text[2048];
+        DWORD size = sizeof text - 1, type = 0;
+        const LONG status = RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+        RegCloseKey(key);
+        if (status == ERROR_SUCCESS && type == REG_SZ) {
+            text[size] = '\0';
+            return text;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -55,22 +84,34 @@ int main(int argc, char** argv)
             ++i;
         } else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
             spec.timeoutMs = static_cast<DWORD>(atoi(argv[++i])) * 1000;
+        } else if (strcmp(argv[i], "--command-from-registry") == 0 && i + 2 < argc) {
+            spec.commandLine = CommandFromRegistry(argv[i + 1], argv[i + 2]);
+            if (spec.commandLine.empty()) {
+                fprintf(stderr, "e2e-robot: no command line in %s, value %s\n", argv[i + 1], argv[i + 2]);
+                return 1;
+            }
+            printf("  command line: %s\n", spec.commandLine.c_str());
+            i += 3;
+            break;
         } else {
             fprintf(stderr, "e2e-robot: unknown option %s\n", argv[i]);
             return 2;
         }
     }
-    if (i >= argc) {
+    if (spec.commandLine.empty() && i >= argc) {
         fprintf(stderr, "usage: e2e-robot [--answer ok|yes|no|cancel|close]... [--timeout S] PROGRAM [ARGS...]\n");
         return 2;
     }
-    spec.program = argv[i];
-    for (++i; i < argc; ++i)
-        spec.arguments.push_back(argv[i]);
+    if (spec.commandLine.empty()) {
+        spec.program = argv[i];
+        for (++i; i < argc; ++i)
+            spec.arguments.push_back(argv[i]);
+    }
 
     const RunResult run = RunProgram(spec);
     if (!run.started) {
-        fprintf(stderr, "e2e-robot: cannot start %s\n", spec.program.c_str());
+        fprintf(stderr, "e2e-robot: cannot start %s\n",
+                spec.commandLine.empty() ? spec.program.c_str() : spec.commandLine.c_str());
         return 1;
     }
     for (size_t k = 0; k < run.boxes.size(); ++k)

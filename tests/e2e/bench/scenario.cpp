@@ -109,13 +109,18 @@ RunResult RunProgram(const RunSpec& spec)
                                                 : "an English run started under code page 932");
         return result;
     }
-    std::string commandLine = QuoteArgument(spec.program);
-    for (const std::string& argument : spec.arguments)
-        commandLine += " " + QuoteArgument(argument);
+    std::string commandLine = spec.commandLine.empty() ? QuoteArgument(spec.program) : spec.commandLine;
+    if (spec.commandLine.empty()) {
+        for (const std::string& argument : spec.arguments)
+            commandLine += " " + QuoteArgument(argument);
+    }
     std::vector<char> environment = BuildEnvironment(spec);
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(spec.program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, environment.data(),
+    // A command line of its own is parsed by the system, as the list of
+    // installed programs has it parsed.
+    const char* program = spec.commandLine.empty() ? spec.program.c_str() : nullptr;
+    if (!CreateProcessA(program, commandLine.data(), nullptr, nullptr, FALSE, 0, environment.data(),
                         spec.currentFolder.empty() ? nullptr : spec.currentFolder.c_str(), &startup, &process))
         return result;
     result.started = true;
@@ -212,6 +217,56 @@ std::vector<std::string> ListFolder(const std::string& folder)
     FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+namespace {
+
+std::string UnixPath(const std::string& windowsPath)
+{
+    std::string path = windowsPath.size() > 2 && (windowsPath[0] == 'Z' || windowsPath[0] == 'z') &&
+                               windowsPath[1] == ':'
+                           ? windowsPath.substr(2)
+                           : std::string();
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+// Runs a shell command line of the host and waits for it: Wine's handle of
+// a host process does not wait, so the command leaves a marker file when done.
+bool RunHostShell(const std::string& script)
+{
+    static int count = 0;
+    const std::string marker = BuildTreePath("e2e-work") + "\\host-shell-" + std::to_string(GetCurrentProcessId()) +
+                               "-" + std::to_string(++count);
+    DeleteFileA(marker.c_str());
+    std::string command = "/bin/sh -c \"" + script + "; : > '" + UnixPath(marker) + "'\"";
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    for (int i = 0; i < 200 && !FileExists(marker); ++i)
+        Sleep(50);
+    return DeleteFileA(marker.c_str()) != 0;
+}
+
+}  // namespace
+
+bool MakeFolderLink(const std::string& link, const std::string& target)
+{
+    const std::string unixLink = UnixPath(link), unixTarget = UnixPath(target);
+    if (unixLink.empty() || unixTarget.empty() || !RunHostShell("ln -sfn '" + unixTarget + "' '" + unixLink + "'"))
+        return false;
+    const DWORD attributes = GetFileAttributesA(link.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & 0x400) != 0;
+}
+
+void RemoveFolderLinks(const std::string& folder)
+{
+    const std::string unixFolder = UnixPath(folder);
+    if (!unixFolder.empty() && FileExists(folder))
+        RunHostShell("find '" + unixFolder + "' -type l -delete");
 }
 
 bool ReadRegistryString(HKEY root, const std::string& key, const std::string& name, std::string& value)

@@ -20,6 +20,7 @@ struct RunSpec {
     std::vector<BoxStep> script;            // answers, in the order the boxes appear
     DWORD timeoutMs = 60000;
     std::string currentFolder;              // empty: the test's own
+    std::string commandLine;                // when set, started as it is instead of program and arguments
 };
 
 struct RunResult {
@@ -51,6 +52,16 @@ bool FileExists(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& folder);  // names, without . and ..
+
+// A folder link: Wine can neither make nor delete one itself, so the host's
+// ln makes a symbolic link, which Wine shows as a folder with the
+// reparse-point bit (0x400). Both paths are Windows paths on drive Z:.
+bool MakeFolderLink(const std::string& link, const std::string& target);
+
+// Deletes every symbolic link below the folder (not what they point to).
+// Call it before a folder with links is removed by Windows means: Wine's
+// "rmdir /s" walks into links and loses its way there.
+void RemoveFolderLinks(const std::string& folder);
 
 // Registry: a string value, or nullopt-like empty with found == false.
 bool ReadRegistryString(HKEY root, const std::string& key, const std::string& name, std::string& value);

@@ -15,6 +15,7 @@ mkpackage::SettingsBlock Block(const std::string& name, const std::vector<mkpack
     mkpackage::SettingsBlock block;
     block.productName = name;
     block.productVersion = "1.0";
+    block.uninstallCommands = product.uninstallCommands;
     block.installFolder = product.installFolder;
     block.osMask = 0xFFFFF;
     block.okIfNotAdmin = 1;
@@ -51,7 +52,7 @@ void PutLittleEndian(std::vector<uint8_t>& out, uint32_t value, int bytes)
 
 }  // namespace
 
-std::string BuildSetup(const std::string& folder, const ProductSpec& product)
+std::string BuildSetup(const std::string& folder, const ProductSpec& product, const std::string& carrier)
 {
     mkpackage::PackageContents contents;
     contents.english = Block(product.englishName, product.checks, product);
@@ -64,7 +65,7 @@ std::string BuildSetup(const std::string& folder, const ProductSpec& product)
         ADD_FAILURE() << "package: " << error;
         return {};
     }
-    const std::string engine = ReadFileBytes(EnginePath());
+    const std::string engine = ReadFileBytes(carrier);
     std::vector<uint8_t> setup;
     if (!mkpackage::EmbedPackage(std::vector<uint8_t>(engine.begin(), engine.end()), package, setup, error)) {
         ADD_FAILURE() << "embedding: " << error;

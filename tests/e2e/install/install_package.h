@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/bench/scenario.h"
 #include "tools/cabwriter/cab_writer.h"
 #include "tools/mkpackage/package_writer.h"
 
@@ -26,11 +27,13 @@ struct ProductSpec {
     std::vector<mkpackage::CommandRecord> launchCommands;
     std::vector<cabwriter::Member> members;     // product files and "$bmp", "$mask"
     std::vector<uint8_t> rawCabinet;            // when not empty, the cabinet instead of members
+    std::vector<mkpackage::CommandRecord> uninstallCommands;  // the same in both blocks
 };
 
-// Writes setup.exe, a copy of the engine that carries the package, into
-// folder and returns its path (empty on failure, with the test failed).
-std::string BuildSetup(const std::string& folder, const ProductSpec& product);
+// Writes setup.exe, a copy of the carrier (the engine, or a setup stub that
+// carries the engine) with the package, into folder and returns its path
+// (empty on failure, with the test failed).
+std::string BuildSetup(const std::string& folder, const ProductSpec& product, const std::string& carrier = EnginePath());
 
 // A member with bytes made from its name (repeated or cut to size when given).
 cabwriter::Member MemberOf(const std::string& name, uint16_t attributes = 0x20, int64_t size = -1);
