@@ -7,17 +7,9 @@
 #include "env/privileges.h"
 #include "install/folder_placeholders.h"
 #include "install/install_dialog.h"
-#include "install/launch.h"
 #include "package/cabinet_extraction.h"
 #include "ui/splash_window.h"
 #include "uninstall/uninstaller.h"
-
-// The desktop route of a machine-wide launch on newer systems: starts the
-// program directly, as on older systems, without waiting.
-int LaunchThroughDesktop(const char* folder, const char* commandLine, const char*)
-{
-    return StartProgram(folder, commandLine, 0);
-}
 
 int RunUninstall(HWND, SetupInfo&, int, const char*)
 {
