@@ -210,11 +210,11 @@ protected:
     // The engine, copied under a name of its own so that Wine reports the
     // given Windows version to it alone.
     RunResult Run(const ProductSpec& product, const std::string& version, std::vector<std::string> options,
-                  std::vector<BoxStep> script)
+                  std::vector<BoxStep> script, const std::string& engineSource = EnginePath(), DWORD timeoutMs = 60000)
     {
         const std::string engineName = "desktop-" + version + ".exe";
         const std::string engine = work_ + "\\" + engineName;
-        EXPECT_TRUE(CopyFileA(EnginePath().c_str(), engine.c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(engineSource.c_str(), engine.c_str(), FALSE));
         WineVersionSetting setting(engineName, version);
         const std::string setup = BuildSetup(work_, product);
         options.insert(options.begin(), {"-SetDir", folder_});
@@ -222,7 +222,9 @@ protected:
         options.push_back(setup);
         const std::string temp = work_ + "\\user\\Temp";
         SetCursorPos(kCursorBefore.x, kCursorBefore.y);
-        return RunProgram({engine, options, false, {{"TEMP", temp}, {"TMP", temp}}, std::move(script)});
+        RunSpec spec{engine, options, false, {{"TEMP", temp}, {"TMP", temp}}, std::move(script)};
+        spec.timeoutMs = timeoutMs;
+        return RunProgram(spec);
     }
 
     std::string Shortcut(const std::string& name) const { return desktop_ + "\\" + name + ".lnk"; }
@@ -398,6 +400,32 @@ TEST_F(DesktopLaunch, ProductNameThatIsNoFileNameFailsTheLaunch)
     EXPECT_EQ(run.boxes[1].Text(CP_UTF8), kInstallFailed);
     EXPECT_TRUE(ListFolder(desktop_).empty());
     EXPECT_FALSE(FileExists(folder_ + "\\launched.txt"));
+}
+
+// The shipped engine is a 32-bit program and the shell of a 64-bit system a
+// 64-bit one: the item records the engine writes into the shell's process
+// must be laid out for the shell. Slow where 32-bit Wine is emulated.
+TEST_F(DesktopLaunch, ShippedThirtyTwoBitEngineOpensTheIconOfASixtyFourBitShell)
+{
+    const std::string shipped = WindowsPath(ENGINE_SOURCE_DIR "/dist/installer.exe");
+    ASSERT_TRUE(FileExists(shipped)) << "the shipped engine dist/installer.exe is missing; make builds it";
+    const std::string name = ProductName("Shipped");
+    FakeShell shell(FakeShellPath(), ShellLog(), "arrange");
+    ASSERT_TRUE(shell.ready());
+
+    RunResult run = Run(Product(name), "win7", {"-ForceAdmin"}, {{Answer::Ok}}, shipped, 280000);
+
+    ExpectInstalledBox(run, name);
+    EXPECT_EQ(run.boxes.size(), 1u);
+    EXPECT_TRUE(WaitFor(folder_ + "\\launched.txt", 10000)) << "the shell started the program";
+    EXPECT_FALSE(FileExists(Shortcut(name)));
+    ExpectCursorBack();
+    const std::vector<std::string> log = shell.Log();
+    EXPECT_GT(Position(log, "open " + name), Position(log, "add " + name));
+    EXPECT_EQ(LinesStartingWith(log, "style ").size(), 2u);
+    const std::vector<std::string> moves = LinesStartingWith(log, "move " + name + " ");
+    ASSERT_EQ(moves.size(), 2u);
+    EXPECT_EQ(moves[0], moves[1]);
 }
 
 struct DirectCase {
