@@ -14,13 +14,14 @@
 #include <vector>
 
 #include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/desktop/fake_shell_bench.h"
 #include "tests/e2e/install/install_package.h"
 
 namespace {
 
+using namespace desktop_bench;
+
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kUserShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 const char kInstalled[] = "Installed properly.";
 const char kInstallFailed[] = "It couldn't be installed properly.";
 const char kLaunch[] = "bin\\probe.exe launched.txt";
@@ -32,79 +33,6 @@ std::string TestName()
     std::replace(name.begin(), name.end(), '/', '-');
     return name;
 }
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return lines;
-}
-
-std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines, const std::string& start)
-{
-    std::vector<std::string> found;
-    for (const std::string& line : lines)
-        if (line.rfind(start, 0) == 0)
-            found.push_back(line);
-    return found;
-}
-
-bool WaitFor(const std::string& path, DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    while (!FileExists(path) && GetTickCount() - start < ms)
-        Sleep(50);
-    return FileExists(path);
-}
-
-// A registry text value, put back as it was when the scope ends.
-class SavedValue {
-public:
-    SavedValue(const char* key, const char* name, const std::string& value) : key_(key), name_(name)
-    {
-        char data[1024];
-        DWORD size = sizeof data;
-        HKEY opened;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) == ERROR_SUCCESS) {
-            found_ = RegQueryValueExA(opened, name, nullptr, &type_, reinterpret_cast<BYTE*>(data), &size) ==
-                     ERROR_SUCCESS;
-            if (found_)
-                old_.assign(data, size);
-            RegCloseKey(opened);
-        }
-        Set(REG_SZ, std::string(value.c_str(), value.size() + 1));
-    }
-    ~SavedValue()
-    {
-        if (found_)
-            Set(type_, old_);
-        else
-            SHDeleteValueA(HKEY_CURRENT_USER, key_.c_str(), name_.c_str());
-    }
-    SavedValue(const SavedValue&) = delete;
-    SavedValue& operator=(const SavedValue&) = delete;
-
-private:
-    void Set(DWORD type, const std::string& bytes)
-    {
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS)
-            return;
-        RegSetValueExA(key, name_.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                       static_cast<DWORD>(bytes.size()));
-        RegCloseKey(key);
-    }
-    std::string key_, name_, old_;
-    DWORD type_ = REG_SZ;
-    bool found_ = false;
-};
 
 // Wine's per-program Windows version, removed again at the end.
 class WineVersionSetting {
@@ -126,46 +54,6 @@ private:
     std::string key_;
 };
 
-// The fake shell, ended with its windows when the scope ends.
-class FakeShell {
-public:
-    FakeShell(const std::string& program, const std::string& log, const std::string& options) : log_(log)
-    {
-        std::string command = "\"" + program + "\" \"" + log + "\" " + options;
-        STARTUPINFOA startup = {sizeof startup};
-        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_))
-            return;
-        const DWORD start = GetTickCount();
-        while (ReadFileBytes(log).find("ready ") == std::string::npos && GetTickCount() - start < 20000)
-            Sleep(50);
-        ready_ = ReadFileBytes(log).find("ready ") != std::string::npos;
-    }
-    ~FakeShell()
-    {
-        if (process_.hProcess == nullptr)
-            return;
-        TerminateProcess(process_.hProcess, 1);
-        WaitForSingleObject(process_.hProcess, 10000);
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
-    }
-    FakeShell(const FakeShell&) = delete;
-    FakeShell& operator=(const FakeShell&) = delete;
-    bool ready() const { return ready_; }
-    std::vector<std::string> Log() const { return Lines(ReadFileBytes(log_)); }
-
-private:
-    std::string log_;
-    PROCESS_INFORMATION process_ = {};
-    bool ready_ = false;
-};
-
-std::string FakeShellPath()
-{
-    return WindowsPath(FAKE_SHELL_PATH);
-}
-
 class DesktopLaunch : public ::testing::Test {
 protected:
     void SetUp() override
@@ -177,13 +65,11 @@ protected:
         CreateDirectoryA((work_ + "\\user\\Temp").c_str(), nullptr);
         folder_ = work_ + "\\Product";
         CreateDirectoryA(folder_.c_str(), nullptr);
-        shellFolder_ = std::make_unique<SavedValue>(kShellFolders, "Desktop", desktop_);
-        userShellFolder_ = std::make_unique<SavedValue>(kUserShellFolders, "Desktop", desktop_);
+        desktopFolder_ = std::make_unique<DesktopFolderOverride>(desktop_);
     }
     void TearDown() override
     {
-        userShellFolder_.reset();
-        shellFolder_.reset();
+        desktopFolder_.reset();
         for (const std::string& name : products_) {
             SHDeleteKeyA(HKEY_LOCAL_MACHINE, (kUninstallKey + name).c_str());
             SHDeleteKeyA(HKEY_CURRENT_USER, (kUninstallKey + name).c_str());
@@ -232,7 +118,7 @@ protected:
 
     std::string work_, desktop_, folder_;
     std::vector<std::string> products_;
-    std::unique_ptr<SavedValue> shellFolder_, userShellFolder_;
+    std::unique_ptr<DesktopFolderOverride> desktopFolder_;
 };
 
 void ExpectInstalledBox(const RunResult& run, const std::string& name)
@@ -413,7 +299,7 @@ TEST_F(DesktopLaunch, ShippedThirtyTwoBitEngineOpensTheIconOfASixtyFourBitShell)
     FakeShell shell(FakeShellPath(), ShellLog(), "arrange");
     ASSERT_TRUE(shell.ready());
 
-    RunResult run = Run(Product(name), "win7", {"-ForceAdmin"}, {{Answer::Ok}}, shipped, 280000);
+    RunResult run = Run(Product(name), "win7", {"-ForceAdmin"}, {{Answer::Ok}}, shipped, 600000);
 
     ExpectInstalledBox(run, name);
     EXPECT_EQ(run.boxes.size(), 1u);

@@ -43,10 +43,17 @@ bool gWindowsKeyDown = false;
 constexpr UINT_PTR kScanTimer = 1;
 constexpr UINT kScanMs = 200;
 
+// A reader that does not share writing keeps the file for a moment; the
+// line waits for it rather than getting lost.
 void Log(const std::string& line)
 {
-    HANDLE file = CreateFileA(gLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        file = CreateFileA(gLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            Sleep(10);
+    }
     if (file == INVALID_HANDLE_VALUE)
         return;
     const std::string text = line + "\n";
