@@ -59,7 +59,7 @@ void WaitForProcess(HANDLE process)
     }
 }
 
-// program taken from folder when it exists there, else as given, into out.
+// The program, taken from folder when it exists there, else as given, into out.
 // False, out empty, when the joined path would not fit.
 bool ResolveProgramPath(char (&out)[kCommandTextSize], const char* folder, const char* program)
 {
