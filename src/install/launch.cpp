@@ -3,8 +3,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "env/desktop_icon.h"
 #include "env/os_version.h"
+#include "install/folder_placeholders.h"
 #include "install/launch_rules.h"
+#include "install/registration.h"
 #include "setup/setup_state.h"
 #include "text/bounded_text.h"
 #include "text/text_scan.h"
@@ -14,6 +17,13 @@ namespace {
 // From Windows Vista on, a machine-wide run starts its launch commands
 // through the desktop.
 constexpr int kFirstDesktopLaunchOs = 40;
+
+// The desktop shows a new icon within this time, and takes a moved one in.
+constexpr DWORD kDesktopSettleMs = 2000;
+constexpr int kOpenAttempts = 3;
+constexpr DWORD kBetweenAttemptsMs = 50;
+// What the shell opened has read its shortcut by then.
+constexpr DWORD kBeforeShortcutDeletedMs = 2000;
 
 class OwnedHandle {
 public:
@@ -49,6 +59,73 @@ void WaitForProcess(HANDLE process)
     }
 }
 
+// The program, taken from folder when it exists there, else as given, into out.
+// False, out empty, when the joined path would not fit.
+bool ResolveProgramPath(char (&out)[kCommandTextSize], const char* folder, const char* program)
+{
+    if (folder != nullptr && folder[0] != '\0') {
+        // A program path cut short could name another program.
+        if (!JoinPath(out, folder, program)) {
+            out[0] = '\0';
+            return false;
+        }
+        if (Exists(out))
+            return true;
+    }
+    return CopyText(out, program);
+}
+
+// The program of the command line, resolved against folder, and the command
+// text it is started with: the program in quotes and the rest of the line.
+// rest receives the index of the rest. False when a text would not fit.
+bool BuildProgramCommand(const char* folder, const char* commandLine, char (&program)[kCommandTextSize],
+                         char (&text)[kCommandTextSize], int* rest)
+{
+    char token[kCommandTextSize];
+    return TakeFirstToken(commandLine, token, rest) && ResolveProgramPath(program, folder, token) &&
+           BuildCommandText(text, program, commandLine + *rest);
+}
+
+void PauseWithMessages(DWORD milliseconds)
+{
+    PumpMessages();
+    Sleep(milliseconds);
+    PumpMessages();
+}
+
+// Opens the icon of the shortcut just placed on the desktop. False when the
+// icon was not found or not opened: the shortcut then stays.
+bool OpenThroughDesktop(const char* productName)
+{
+    int x = 0, y = 0;
+    if (!FindDesktopIcon(productName, &x, &y))
+        return false;
+    PumpMessages();
+    // A desktop that arranges its icons would move the one about to be
+    // clicked; it arranges again once the click is done.
+    const bool arranging = IsDesktopAutoArrange() != 0;
+    if (arranging)
+        SetDesktopAutoArrange(0);
+    if (!SetDesktopIconPosition(productName, x, y)) {
+        if (arranging)
+            SetDesktopAutoArrange(1);
+        return false;
+    }
+    PauseWithMessages(kDesktopSettleMs);
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        if (OpenDesktopIcon(productName)) {
+            if (arranging)
+                SetDesktopAutoArrange(1);
+            SetDesktopIconPosition(productName, x, y);
+            return true;
+        }
+        Sleep(kBetweenAttemptsMs);
+    }
+    if (arranging)
+        SetDesktopAutoArrange(1);
+    return false;
+}
+
 }  // namespace
 
 int RunCommand(const char* folder, const char* commandLine, int wait)
@@ -79,9 +156,9 @@ int StartProgram(const char* folder, const char* commandLine, int wait)
         return 0;
     if (token[0] != '\0' && IsCopyKeyword(token))
         return CopyCommand(commandLine + rest);
-    char quoted[kCommandTextSize];
+    char program[kCommandTextSize];
     char text[kCommandTextSize];
-    if (!QuoteProgramPath(quoted, folder, token) || !CopyText(text, quoted) || !AppendText(text, commandLine + rest))
+    if (!BuildProgramCommand(folder, commandLine, program, text, &rest))
         return 0;
 
     STARTUPINFOA startup = {};
@@ -117,16 +194,39 @@ int CopyCommand(const char* arguments)
 
 bool QuoteProgramPath(char (&out)[kCommandTextSize], const char* folder, const char* program)
 {
-    const char* chosen = program;
-    char joined[kCommandTextSize];
-    if (folder != nullptr && folder[0] != '\0') {
-        // A program path cut short could name another program.
-        if (!JoinPath(joined, folder, program)) {
-            out[0] = '\0';
-            return false;
-        }
-        if (Exists(joined))
-            chosen = joined;
+    char chosen[kCommandTextSize];
+    if (!ResolveProgramPath(chosen, folder, program)) {
+        out[0] = '\0';
+        return false;
     }
     return BuildCommandText(out, chosen, "");
+}
+
+int LaunchThroughDesktop(const char* folder, const char* commandLine, const char* productName)
+{
+    char token[kCommandTextSize];
+    int rest = 0;
+    if (!TakeFirstToken(commandLine, token, &rest))
+        return 0;
+    if (token[0] != '\0' && IsCopyKeyword(token))
+        return CopyCommand(commandLine + rest);
+    char desktop[kCommandTextSize];
+    if (!ReadShellFolder(HKEY_CURRENT_USER, "Desktop", desktop))
+        return 0;
+    // The shortcut holds the program and its arguments apart: a link whose
+    // path held the whole quoted command line would start nothing.
+    char program[kCommandTextSize];
+    char text[kCommandTextSize];
+    char shortcut[kCommandTextSize];
+    if (!BuildProgramCommand(folder, commandLine, program, text, &rest) ||
+        !FormatDesktopShortcutPath(shortcut, desktop, productName) ||
+        !CreateShortcut(shortcut, program, folder, commandLine + rest))
+        return 0;
+    PauseWithMessages(kDesktopSettleMs);
+    if (OpenThroughDesktop(productName)) {
+        Sleep(kBeforeShortcutDeletedMs);
+        PumpMessages();
+        DeleteFileA(shortcut);
+    }
+    return 1;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "install/registration_rules.h"
 #include "text/bounded_text.h"
 #include "text/text_scan.h"
 
@@ -42,6 +43,18 @@ bool BuildCommandText(char (&out)[kCommandTextSize], const char* programPath, co
 {
     out[0] = '\0';
     if (AppendText(out, "\"") && AppendText(out, programPath) && AppendText(out, "\"") && AppendText(out, rest))
+        return true;
+    out[0] = '\0';
+    return false;
+}
+
+bool FormatDesktopShortcutPath(char (&out)[kCommandTextSize], const char* desktopFolder, const char* productName)
+{
+    out[0] = '\0';
+    if (!IsOneFolderName(productName))
+        return false;
+    if (CopyText(out, desktopFolder) && AppendText(out, "\\") && AppendText(out, productName) &&
+        AppendText(out, ".lnk"))
         return true;
     out[0] = '\0';
     return false;

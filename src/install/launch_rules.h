@@ -31,3 +31,8 @@ CopyArguments SplitCopyArguments(const char* text, char (&source)[kCommandTextSi
 // out = the program path in double quotes, then the rest of the command line.
 // False, out empty, when it would not fit kCommandTextSize bytes.
 bool BuildCommandText(char (&out)[kCommandTextSize], const char* programPath, const char* rest);
+
+// The desktop shortcut of a launch: the desktop folder, a backslash, the
+// product name and ".lnk". False, out empty, when the product name is not
+// one file name or the path would not fit.
+bool FormatDesktopShortcutPath(char (&out)[kCommandTextSize], const char* desktopFolder, const char* productName);

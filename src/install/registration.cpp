@@ -116,7 +116,7 @@ private:
     bool initialised_;
 };
 
-int SaveShellLink(const wchar_t* linkPath, const char* target, const char* workingFolder)
+int SaveShellLink(const wchar_t* linkPath, const char* target, const char* workingFolder, const char* arguments)
 {
     ComPointer<IShellLinkA> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out())))
@@ -124,6 +124,8 @@ int SaveShellLink(const wchar_t* linkPath, const char* target, const char* worki
     link->SetPath(target);
     if (workingFolder != nullptr)
         link->SetWorkingDirectory(workingFolder);
+    if (arguments != nullptr && arguments[0] != '\0')
+        link->SetArguments(arguments);
     ComPointer<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.out())))
         return 0;
@@ -351,13 +353,13 @@ int CreateProductShortcuts(const SetupInfo& info, const char* installFolder, con
     return 1;
 }
 
-int CreateShortcut(const char* linkPath, const char* target, const char* workingFolder)
+int CreateShortcut(const char* linkPath, const char* target, const char* workingFolder, const char* arguments)
 {
     ComSession session;
     wchar_t wideLink[kLinkNameWideSize];
     if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, linkPath, -1, wideLink, kLinkNameWideSize) == 0)
         return 0;
-    return SaveShellLink(wideLink, target, workingFolder);
+    return SaveShellLink(wideLink, target, workingFolder, arguments);
 }
 
 int WriteUninstallEntry(const char* productName, const char* productVersion, const char* installFolder,

@@ -32,9 +32,10 @@ void GetSpecialFolderPath(int folderId, char* out, size_t size);
 // or whose name is not one file name, are skipped. Always 1.
 int CreateProductShortcuts(const SetupInfo& info, const char* installFolder, const char* startMenuFolder);
 
-// Saves a shell link at linkPath to target, with the working folder when one
-// is given. 1 when the file was saved.
-int CreateShortcut(const char* linkPath, const char* target, const char* workingFolder);
+// Saves a shell link at linkPath to target, with the working folder and the
+// arguments when they are given. 1 when the file was saved.
+int CreateShortcut(const char* linkPath, const char* target, const char* workingFolder,
+                   const char* arguments = nullptr);
 
 // Copies the package carrier to the uninstaller's path; a failed copy is
 // deleted. True when the whole carrier is there.

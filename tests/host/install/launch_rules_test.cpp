@@ -134,3 +134,33 @@ TEST(LaunchRules, CommandTextThatWouldNotFitIsRefused)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LaunchRules, DesktopShortcutPath)
+{
+    UseCodePage(932);
+    const std::string desktop = "C:\\users\\me\\Desktop";
+    const struct {
+        std::string folder, product, path;  // path empty: refused
+    } cases[] = {
+        {desktop, "Sample Viewer", desktop + "\\Sample Viewer.lnk"},
+        {desktop, "\x83T\x83\x93\x83v\x83\x8B\x95\\", desktop + "\\\x83T\x83\x93\x83v\x83\x8B\x95\\.lnk"},
+        {"C:\\", "Tool", "C:\\\\Tool.lnk"},
+        {desktop, "", ""},
+        {desktop, "Sub\\Product", ""},
+        {desktop, "a/b", ""},
+        {desktop, "C:Product", ""},
+        {desktop, "..", ""},
+        {desktop, std::string(kCommandTextSize - desktop.size() - 5, 'n'), ""},   // one byte too long
+        {desktop, std::string(kCommandTextSize - desktop.size() - 6, 'n'),
+         desktop + "\\" + std::string(kCommandTextSize - desktop.size() - 6, 'n') + ".lnk"},
+    };
+    for (const auto& c : cases) {
+        char path[kCommandTextSize] = "left over";
+        EXPECT_EQ(FormatDesktopShortcutPath(path, c.folder.c_str(), c.product.c_str()), !c.path.empty()) << c.product;
+        EXPECT_EQ(std::string(path), c.path) << c.product;
+    }
+}
+
+}  // namespace
