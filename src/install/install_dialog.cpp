@@ -180,9 +180,9 @@ void BrowseForInstallFolder(HWND dialog, char* folder)
 void AdvanceInstallProgress(int32_t byteCount)
 {
     PackageSettings& settings = gSetupState.packageSettings;
-    settings.installedBytes += static_cast<uint32_t>(byteCount);
-    const int position = ProgressPosition(static_cast<int32_t>(settings.installedBytes),
-                                          static_cast<int32_t>(settings.totalInstallBytes));
+    // The extraction hands on a member's unsigned size as a signed count.
+    settings.installedBytes = AddInstalledBytes(settings.installedBytes, static_cast<uint32_t>(byteCount));
+    const int position = ProgressPosition(settings.installedBytes, settings.totalInstallBytes);
     if (gDialog.installDialog != nullptr)
         SendDlgItemMessageA(gDialog.installDialog, kProgressBarId, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }

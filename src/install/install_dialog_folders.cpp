@@ -56,8 +56,9 @@ bool CreateRunOnlyFolder(char* out)
     if (!GetTempFileNameA(tempFolder, "IG", 0, out))
         return false;
     DeleteFileA(out);
+    // A rewritten "temp" component has already made every level, this one too.
     RewriteTempFolders(out);
-    if (CreateDirectoryA(out, nullptr))
+    if (CreateDirectoryA(out, nullptr) || FolderExists(out))
         return true;
     out[0] = '\0';
     return false;

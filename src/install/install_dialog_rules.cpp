@@ -68,14 +68,18 @@ bool AppendProductFolderName(char* folder, size_t size, const char* name)
     return true;
 }
 
-int ProgressPosition(int32_t installed, int32_t total)
+int ProgressPosition(uint32_t installed, uint32_t total)
 {
     if (total == 0)
         return 0;
-    const double position = installed * static_cast<double>(kProgressRange) / total + 0.5;
-    if (!(position >= 0.0))
-        return 0;
-    if (position > kProgressRange)
+    if (installed >= total)
         return kProgressRange;
-    return static_cast<int>(position);
+    // A double holds every 32-bit count exactly, and the quotient stays below
+    // kProgressRange here, so nothing overflows or wraps.
+    return static_cast<int>(installed * static_cast<double>(kProgressRange) / total + 0.5);
+}
+
+uint32_t AddInstalledBytes(uint32_t installed, uint32_t byteCount)
+{
+    return byteCount > UINT32_MAX - installed ? UINT32_MAX : installed + byteCount;
 }

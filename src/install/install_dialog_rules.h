@@ -23,6 +23,11 @@ bool AppendProductFolderName(char (&folder)[N], const char* name)
     return AppendProductFolderName(folder, N, name);
 }
 
-// The bar position for installed of total bytes, rounded to nearest:
-// 0 for a total of 0, never below 0 nor above kProgressRange.
-int ProgressPosition(int32_t installed, int32_t total);
+// The bar position for installed of total bytes, rounded to nearest: 0 for a
+// total of 0, never above kProgressRange. Both counts are unsigned, so a
+// product of up to 4 GiB - 1 moves the bar steadily to its end.
+int ProgressPosition(uint32_t installed, uint32_t total);
+
+// installed plus a member's byteCount, held at 4 GiB - 1 instead of wrapping
+// round to a small count (members of a hostile package may sum to more).
+uint32_t AddInstalledBytes(uint32_t installed, uint32_t byteCount);

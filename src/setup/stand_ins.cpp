@@ -5,7 +5,6 @@
 
 #include "env/os_version.h"
 #include "env/privileges.h"
-#include "env/running_apps.h"
 #include "install/folder_placeholders.h"
 #include "install/install_dialog.h"
 #include "install/launch.h"
@@ -13,12 +12,6 @@
 #include "package/cabinet_extraction.h"
 #include "ui/splash_window.h"
 #include "uninstall/uninstaller.h"
-
-// Finds nothing running, so that an install run goes on to the install dialog.
-int CheckRunningApplications(HWND, const char*)
-{
-    return 1;
-}
 
 int FinishInstallation(HWND, int, int, const char*, int, int)
 {

@@ -49,6 +49,12 @@ void Press(HWND box, const BoxStep& step)
 
 }  // namespace
 
+void PrintTo(Answer answer, std::ostream* out)
+{
+    static const char* const kNames[] = {"Ok", "Yes", "No", "Cancel", "Close"};
+    *out << kNames[static_cast<int>(answer)];
+}
+
 std::wstring WindowText(HWND window)
 {
     wchar_t text[4096] = L"";

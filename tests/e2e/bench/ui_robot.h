@@ -3,10 +3,14 @@
 // of that process, records what it showed and answers it as the scenario says.
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 enum class Answer { Ok, Yes, No, Cancel, Close };
+
+// An answer prints by its name, in test names and failure messages alike.
+void PrintTo(Answer answer, std::ostream* out);
 
 struct ShownButton {
     int id;

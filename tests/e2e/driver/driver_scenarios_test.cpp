@@ -90,6 +90,11 @@ struct ModeCase {
     const char* text;
 };
 
+void PrintTo(const ModeCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class DriverModeScenario : public ::testing::TestWithParam<ModeCase> {};
 
 TEST_P(DriverModeScenario, FailureTextFollowsModeAndLanguage)

@@ -9,7 +9,8 @@
 
 namespace {
 
-mkpackage::SettingsBlock Block(const std::string& name, const ProductSpec& product)
+mkpackage::SettingsBlock Block(const std::string& name, const std::vector<mkpackage::CheckRecord>& checks,
+                               const ProductSpec& product)
 {
     mkpackage::SettingsBlock block;
     block.productName = name;
@@ -18,6 +19,7 @@ mkpackage::SettingsBlock Block(const std::string& name, const ProductSpec& produ
     block.osMask = 0xFFFFF;
     block.okIfNotAdmin = 1;
     block.justExec = product.justExec;
+    block.checks = checks;
     return block;
 }
 
@@ -49,8 +51,8 @@ void PutLittleEndian(std::vector<uint8_t>& out, uint32_t value, int bytes)
 std::string BuildSetup(const std::string& folder, const ProductSpec& product)
 {
     mkpackage::PackageContents contents;
-    contents.english = Block(product.englishName, product);
-    contents.japanese = Block(product.japaneseName, product);
+    contents.english = Block(product.englishName, product.checks, product);
+    contents.japanese = Block(product.japaneseName, product.japaneseChecks, product);
     contents.cabinet = CabinetOf(product, contents.totalInstallBytes);
     std::vector<uint8_t> package;
     std::string error;

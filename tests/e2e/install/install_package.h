@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/cabwriter/cab_writer.h"
+#include "tools/mkpackage/package_writer.h"
 
 // インストール試験
 constexpr char kJapaneseProductName[] = "\x83" "C\x83\x93\x83X\x83g\x81[\x83\x8B\x8E\x8E\x8C\xB1";
@@ -17,6 +18,8 @@ struct ProductSpec {
     std::string japaneseName = kJapaneseProductName;
     std::string installFolder;                  // the default folder of both blocks
     int32_t justExec = 0;
+    std::vector<mkpackage::CheckRecord> checks;          // the English block's
+    std::vector<mkpackage::CheckRecord> japaneseChecks;  // the Japanese block's
     std::vector<cabwriter::Member> members;     // product files and "$bmp", "$mask"
     std::vector<uint8_t> rawCabinet;            // when not empty, the cabinet instead of members
 };

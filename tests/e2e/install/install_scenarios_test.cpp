@@ -125,6 +125,7 @@ protected:
         const std::string user = work_ + "\\user";
         CreateDirectoryA(user.c_str(), nullptr);
         CreateDirectoryA((user + "\\Temp").c_str(), nullptr);
+        temp_ = user + "\\Temp";
         engine_ = work_ + "\\setup-engine.exe";
         ASSERT_TRUE(CopyFileA(EnginePath().c_str(), engine_.c_str(), FALSE));
     }
@@ -138,13 +139,23 @@ protected:
         const std::string setup = BuildSetup(work_, product);
         arguments.push_back("-srcInstaller");
         arguments.push_back(setup);
-        const std::string temp = work_ + "\\user\\Temp";
-        return RunProgram({engine_, arguments, japanese, {{"TEMP", temp}, {"TMP", temp}}, std::move(script)});
+        return RunProgram({engine_, arguments, japanese, {{"TEMP", temp_}, {"TMP", temp_}}, std::move(script)});
     }
 
     std::string InstallerTemp() const { return work_ + "\\user\\vbnxoPmet"; }
 
+    // The IG….tmp folders that run-only runs made in folder.
+    static std::vector<std::string> RunOnlyFolders(const std::string& folder)
+    {
+        std::vector<std::string> found;
+        for (const std::string& name : ListFolder(folder))
+            if (name.rfind("IG", 0) == 0 && (GetFileAttributesA((folder + "\\" + name).c_str()) & FILE_ATTRIBUTE_DIRECTORY))
+                found.push_back(name);
+        return found;
+    }
+
     std::string work_, engine_;
+    std::string temp_;  // the user's temporary folder of the runs
 };
 
 void ExpectCleanRun(const RunResult& run)
@@ -371,15 +382,53 @@ TEST_F(InstallScenario, RunOnlyInstallsIntoAFreshFolderWithoutDialog)
         EXPECT_FALSE(IsInstallDialog(box));
     EXPECT_EQ(std::count(run.otherWindowClasses.begin(), run.otherWindowClasses.end(), L"JovInstLangClass"), 0)
         << "the splash window stays hidden";
-    std::vector<std::string> runFolders;
-    for (const std::string& name : ListFolder(InstallerTemp()))
-        if (name.rfind("IG", 0) == 0 && (GetFileAttributesA((InstallerTemp() + "\\" + name).c_str()) & FILE_ATTRIBUTE_DIRECTORY))
-            runFolders.push_back(name);
+    const std::vector<std::string> runFolders = RunOnlyFolders(InstallerTemp());
     ASSERT_EQ(runFolders.size(), 1u);
     EXPECT_EQ(runFolders[0].substr(runFolders[0].size() - 4), ".tmp");
     ExpectProductInstalled(InstallerTemp() + "\\" + runFolders[0]);
     EXPECT_FALSE(FileExists(work_ + "\\NotThisOne"));
 }
+
+// A per-session temporary folder such as ...\Temp\2 puts the installer's
+// folder beside it, below a "temp" component: the run-only folder's path is
+// rewritten, and the rewrite makes that folder itself before the install does.
+struct SessionTemp {
+    const char* label;
+    const char* sessionFolder;  // below the user folder
+};
+
+void PrintTo(const SessionTemp& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
+class RunOnlyUnderATempComponent : public InstallScenario, public ::testing::WithParamInterface<SessionTemp> {};
+
+TEST_P(RunOnlyUnderATempComponent, InstallsIntoTheRenamedFolder)
+{
+    const SessionTemp& c = GetParam();
+    const std::string user = work_ + "\\user";
+    const std::string session = user + "\\" + c.sessionFolder;
+    const std::string sessionParent = session.substr(0, session.rfind('\\'));
+    CreateDirectoryA(sessionParent.c_str(), nullptr);
+    ASSERT_TRUE(CreateDirectoryA(session.c_str(), nullptr));
+    temp_ = session;
+
+    RunResult run = Run({.members = kProduct}, {"-JustDecomp"}, {});
+
+    ExpectCleanRun(run);
+    EXPECT_TRUE(run.boxes.empty()) << run.boxes.front().Text(CP_UTF8);
+    const std::string renamed = user + "\\tteemmpp" + UserName() + "\\vbnxoPmet";
+    const std::vector<std::string> runFolders = RunOnlyFolders(renamed);
+    ASSERT_EQ(runFolders.size(), 1u) << renamed;
+    ExpectProductInstalled(renamed + "\\" + runFolders[0]);
+    const std::string unrenamed = sessionParent + "\\vbnxoPmet";
+    EXPECT_TRUE(RunOnlyFolders(unrenamed).empty()) << unrenamed;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, RunOnlyUnderATempComponent,
+                         ::testing::Values(SessionTemp{"Temp", "Temp\\2"}, SessionTemp{"LowerCaseTmp", "tmp\\7"}),
+                         [](const ::testing::TestParamInfo<SessionTemp>& info) { return std::string(info.param.label); });
 
 struct PlaceholderCase {
     const char* label;
@@ -387,6 +436,11 @@ struct PlaceholderCase {
     std::vector<std::string> options;
     std::string (*expected)(const std::string& work);
 };
+
+void PrintTo(const PlaceholderCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
 
 const PlaceholderCase kPlaceholderCases[] = {
     {"ProgramFiles", "%ProgramFiles%\\Maker\\Tool", {},
@@ -451,6 +505,11 @@ struct HostileCabinet {
     std::string name;
     std::string outside;  // where the file would land: "~" stands for the work folder
 };
+
+void PrintTo(const HostileCabinet& c, std::ostream* out)
+{
+    *out << c.label;
+}
 
 class HostileNames : public InstallScenario, public ::testing::WithParamInterface<HostileCabinet> {};
 

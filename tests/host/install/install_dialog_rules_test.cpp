@@ -76,18 +76,74 @@ TEST(InstallDialogRules, AppendThatWouldNotFitLeavesTheFolder)
 TEST(InstallDialogRules, ProgressPositionRoundsAndClamps)
 {
     struct {
-        int32_t installed, total;
+        uint32_t installed, total;
         int position;
     } const cases[] = {
-        {0, 0, 0},         {5, 0, 0},            // no total: no finite position
-        {0, 100, 0},       {1, 3, 3333},         {2, 3, 6667},
-        {1, 20000, 1},     {1, 20001, 0},        // 0.5 rounds up, just below does not
-        {100, 100, 10000}, {150, 100, 10000},    {INT32_MAX, 1, 10000},
-        {-5, 100, 0},      {5, -100, 0},
-        {INT32_MAX, INT32_MAX, 10000},
+        {0, 0, 0},          {5, 0, 0},            // no total: no position
+        {0, 100, 0},        {1, 3, 3333},         {2, 3, 6667},
+        {1, 20000, 1},      {1, 20001, 0},        // 0.5 rounds up, just below does not
+        {100, 100, 10000},  {150, 100, 10000},    {UINT32_MAX, 1, 10000},
+        {UINT32_MAX, UINT32_MAX, 10000},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ProgressPosition(c.installed, c.total), c.position) << c.installed << " of " << c.total;
+}
+
+TEST(InstallDialogRules, ProgressPositionOfProductsFromTwoGiBOn)
+{
+    constexpr uint32_t k2GiB = 0x80000000u;
+    struct {
+        uint32_t installed, total;
+        int position;
+    } const cases[] = {
+        {k2GiB / 4, k2GiB - 1, 2500},       {k2GiB / 4, k2GiB, 2500},
+        {k2GiB / 2, k2GiB + 1, 5000},       {k2GiB - 1, k2GiB, 10000},
+        {k2GiB / 2 + k2GiB / 4, k2GiB, 7500},
+        {1u << 20, k2GiB, 5},               // 4.88 of 10000
+        {429496, UINT32_MAX, 1},            // 0.99999
+        {214748, UINT32_MAX, 0},            // 0.49999
+        {k2GiB, UINT32_MAX, 5000},          {k2GiB + k2GiB / 2, UINT32_MAX, 7500},
+        {UINT32_MAX / 10000 * 9999, UINT32_MAX, 9999},
+        {UINT32_MAX - 1, UINT32_MAX, 10000},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ProgressPosition(c.installed, c.total), c.position) << c.installed << " of " << c.total;
+}
+
+TEST(InstallDialogRules, ProgressGrowsSteadilyUpToFourGiB)
+{
+    // Every hundredth of the total moves the bar by 100 positions, give or
+    // take the rounding, from the start to the end of the largest product.
+    for (const uint32_t total : {0x7FFFFFFFu, 0x80000000u, 0xC0000000u, UINT32_MAX}) {
+        const uint32_t step = total / 100;
+        int previous = ProgressPosition(0, total);
+        EXPECT_EQ(previous, 0);
+        for (uint32_t installed = step; installed <= total - step; installed += step) {
+            const int position = ProgressPosition(installed, total);
+            EXPECT_GE(position - previous, 99) << installed << " of " << total;
+            EXPECT_LE(position - previous, 101) << installed << " of " << total;
+            previous = position;
+        }
+        EXPECT_GE(previous, 9900) << total;
+        EXPECT_EQ(ProgressPosition(total, total), 10000) << total;
+    }
+}
+
+TEST(InstallDialogRules, InstalledBytesStopAtFourGiBInsteadOfWrapping)
+{
+    struct {
+        uint32_t installed, byteCount, sum;
+    } const cases[] = {
+        {0, 0, 0},
+        {0, 5, 5},
+        {0x7FFFFFFFu, 1, 0x80000000u},              // past the signed range
+        {0x80000000u, 0x7FFFFFFFu, UINT32_MAX},
+        {0x80000000u, 0x80000000u, UINT32_MAX},     // would wrap to 0
+        {UINT32_MAX - 5, 6, UINT32_MAX},
+        {UINT32_MAX, UINT32_MAX, UINT32_MAX},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AddInstalledBytes(c.installed, c.byteCount), c.sum) << c.installed << " + " << c.byteCount;
 }
 
 }  // namespace

@@ -112,6 +112,11 @@ struct HostileCase {
     std::string outside;  // where the file would land: "~" stands for the work folder
 };
 
+void PrintTo(const HostileCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
 class HostileNames : public Extraction, public ::testing::WithParamInterface<HostileCase> {};
 
 TEST_P(HostileNames, EndTheExtractionAndWriteNothingOutside)

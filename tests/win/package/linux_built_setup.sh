@@ -7,8 +7,8 @@ set -euo pipefail
 mkpackage=$1 stub=$2 wine_run=$3 prefix=$4 work=$5
 
 if [ ! -x "$mkpackage" ]; then
-    echo "no native mkpackage at $mkpackage; make builds it into dist/"
-    exit 77
+    echo "no native mkpackage at $mkpackage; make builds it into dist/" >&2
+    exit 1
 fi
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 

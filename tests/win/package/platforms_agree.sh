@@ -7,8 +7,8 @@ set -euo pipefail
 native=$1 windows=$2 stub=$3 wine_run=$4 prefix=$5 manifest=$6 work=$7
 
 if [ ! -x "$native" ]; then
-    echo "no native mkpackage at $native; make builds it into dist/"
-    exit 77
+    echo "no native mkpackage at $native; make builds it into dist/" >&2
+    exit 1
 fi
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
