@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +14,10 @@
 #include <vector>
 
 #include "package/cab/cab_decoder.h"
+#include "package/extract_member_names.h"
+#include "text/text_scan.h"
 #include "tools/cabtool/cab_file_io.h"
+#include "tools/cabtool/member_name.h"
 #include "tools/cabwriter/cab_writer.h"
 #include "tools/quantum/quantum_compressor.h"
 
@@ -21,56 +25,52 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kUsage[] =
-    "usage: cabtool list FILE\n"
-    "       cabtool test FILE\n"
-    "       cabtool extract FILE DIR [MEMBER...]\n"
-    "       cabtool create [--store|--mszip|--quantum=W] [--no-checksums] OUT.cab FILE...\n"
-    "                (W: Quantum window bits, 10 to 21)\n";
+#ifdef _WIN32
+#define CABTOOL_NAME_OPTIONS ""
+#else
+#define CABTOOL_NAME_OPTIONS "[--codepage=N] "
+#endif
 
-enum class Mode { List, Test, Extract };
+constexpr char kUsage[] =
+    "usage: cabtool list " CABTOOL_NAME_OPTIONS "FILE\n"
+    "       cabtool test " CABTOOL_NAME_OPTIONS "FILE\n"
+    "       cabtool extract " CABTOOL_NAME_OPTIONS "FILE DIR [MEMBER...]\n"
+    "       cabtool create [--store|--mszip|--quantum=W] [--no-checksums] OUT.cab FILE...\n"
+    "                (W: Quantum window bits, 10 to 21)\n"
+    "\n"
+    "extract writes nothing unless every member to write has a name the installer\n"
+    "accepts and decodes, and every MEMBER named is in the cabinet. create stores\n"
+    "files only, not folders, under the relative names given.\n"
+#ifndef _WIN32
+    "--codepage=N: the Windows code page member names are read in (default 1252,\n"
+    "932 for Shift-JIS); names are shown and written in UTF-8.\n"
+#endif
+    ;
+
+// Check walks the cabinet set before anything is extracted: every member to
+// write must have a name the installer accepts and must decode, so that a
+// refused name or a damaged cabinet leaves the destination alone.
+enum class Mode { List, Test, Check, Extract };
 
 struct Run {
     Mode mode = Mode::List;
-    fs::path destination;
-    std::set<std::string> wanted;  // empty: every member
+    std::string destination;
+    std::set<std::string> wanted;   // keys of the named members; empty: every member
+    std::set<std::string> seen;     // keys of the members met in the check
+    std::vector<std::string> refused;  // "'name': why", from the check
     bool firstCabinet = true;
-    std::string member;            // the member being written
-    fs::path memberPath;
+    std::string member;             // the member being written, as shown
+    std::string memberPath;
     bool memberOpen = false;
-    std::string refusal;           // why the handler aborted
+    std::string refusal;            // why the handler aborted
     uint64_t members = 0;
     uint64_t bytes = 0;
 };
 
-std::string Slashed(std::string name) {
-    for (char& c : name) {
-        if (c == '\\') {
-            c = '/';
-        }
-    }
-    return name;
-}
-
-// The member's path below the destination, or empty when its name would
-// leave the destination (absolute, or with a ".." component).
-fs::path SafeMemberPath(const fs::path& destination, const std::string& name) {
-    const fs::path relative = fs::path(Slashed(name)).relative_path();
-    if (relative.empty() || fs::path(Slashed(name)).has_root_directory()) {
-        return {};
-    }
-    for (const fs::path& part : relative) {
-        if (part == "..") {
-            return {};
-        }
-    }
-    return destination / relative;
-}
-
 void PrintMember(const CabNotification& n) {
     printf("%10u  %04d-%02d-%02d %02d:%02d:%02d  %s\n", unsigned(n.size), 1980 + (n.date >> 9),
            (n.date >> 5) & 15, n.date & 31, n.time >> 11, (n.time >> 5) & 63, (n.time & 31) * 2,
-           n.text1);
+           DecodeMemberName(n.text1).shown.c_str());
 }
 
 struct CabinetId {
@@ -95,7 +95,8 @@ CabinetId ReadCabinetId(const fs::path& path) {
 }
 
 // The cabinet of the set beside the others: the named file when it carries
-// the expected set id and index, else any file of the folder that does.
+// the expected set id and index, else any file of the folder that does. The
+// name is a file name only, never a path.
 fs::path FindCabinet(const fs::path& folder, const std::string& name, uint16_t setId, uint16_t index) {
     const fs::path dir = folder.empty() ? fs::path(".") : folder;
     auto matches = [&](const fs::path& p) {
@@ -121,34 +122,57 @@ fs::path FindCabinet(const fs::path& folder, const std::string& name, uint16_t s
     return {};
 }
 
-intptr_t OpenMember(Run& run, const CabNotification& n) {
-    const std::string name = n.text1;
-    if (run.mode == Mode::Test) {
-        run.member = name;
-        printf("%10u  %s\n", unsigned(n.size), n.text1);
-        return kDiscardHandle;
-    }
-    if (!run.wanted.empty() && !run.wanted.count(name) && !run.wanted.count(Slashed(name))) {
+bool IsWanted(const Run& run, const LocalMemberName& name) {
+    return run.wanted.empty() || run.wanted.count(name.key) != 0;
+}
+
+// The check before extracting: the members to write are decoded, nothing is
+// written, and every name the installer would refuse is noted.
+intptr_t CheckMember(Run& run, const CabNotification& n) {
+    const LocalMemberName name = DecodeMemberName(n.text1);
+    if (!IsWanted(run, name)) {
         return 0;
     }
-    run.member = name;
-    const fs::path path = SafeMemberPath(run.destination, name);
-    if (path.empty()) {
-        run.refusal = "unsafe member name";
+    run.seen.insert(name.key);
+    if (!name.refusal.empty()) {
+        run.refused.push_back("member '" + name.shown + "': " + name.refusal);
+        return 0;
+    }
+    run.member = name.shown;
+    return kDiscardHandle;
+}
+
+intptr_t OpenMember(Run& run, const CabNotification& n) {
+    const LocalMemberName name = DecodeMemberName(n.text1);
+    if (run.mode == Mode::Test) {
+        run.member = name.shown;
+        printf("%10u  %s\n", unsigned(n.size), name.shown.c_str());
+        return kDiscardHandle;
+    }
+    if (!IsWanted(run, name)) {
+        return 0;
+    }
+    run.member = name.shown;
+    if (!name.refusal.empty()) {
+        run.refusal = name.refusal;
         return -1;
     }
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    const intptr_t handle = CabToolOpen(path.string().c_str(),
+    std::string failed;
+    if (!MakeMemberFolders(run.destination, name.local, failed)) {
+        run.refusal = "cannot create the folder " + EscapedText(failed);
+        return -1;
+    }
+    const std::string path = JoinLocal(run.destination, name.local);
+    const intptr_t handle = CabToolOpen(path.c_str(),
                                         kCabOpenWriteOnly | kCabOpenCreate | kCabOpenTruncate | kCabOpenBinary,
                                         kCabPermissionRead | kCabPermissionWrite);
     if (handle == -1) {
-        run.refusal = "cannot create " + path.string();
+        run.refusal = "cannot create " + EscapedText(path);
         return -1;
     }
     run.memberPath = path;
     run.memberOpen = true;
-    printf("%10u  %s\n", unsigned(n.size), n.text1);
+    printf("%10u  %s\n", unsigned(n.size), name.shown.c_str());
     return handle;
 }
 
@@ -157,7 +181,7 @@ intptr_t Handle(CabNotificationType type, CabNotification* n) {
     switch (type) {
     case PartialFile:
         if (run.mode == Mode::List && run.firstCabinet) {
-            printf("%10u  (continued) %s\n", unsigned(n->size), n->text1);
+            printf("%10u  (continued) %s\n", unsigned(n->size), DecodeMemberName(n->text1).shown.c_str());
         }
         return 0;
     case CopyFile:
@@ -167,6 +191,9 @@ intptr_t Handle(CabNotificationType type, CabNotification* n) {
             run.bytes += uint32_t(n->size);
             return 0;
         }
+        if (run.mode == Mode::Check) {
+            return CheckMember(run, *n);
+        }
         return OpenMember(run, *n);
     case CloseFileInfo:
         CabToolClose(n->fileHandle);
@@ -175,9 +202,11 @@ intptr_t Handle(CabNotificationType type, CabNotification* n) {
         ++run.members;
         return 1;
     case NextCabinet: {
-        const fs::path found = FindCabinet(n->text3, n->text1, n->setId, n->cabinetIndex);
-        const std::string file = found.filename().string();
-        if (!found.empty() && file.size() < 256) {
+        // Only the file-name part counts: the set is looked up beside its first cabinet.
+        const std::string named = CabinetFileNamePart(n->text1);
+        const fs::path found = FindCabinet(n->text3, named, n->setId, n->cabinetIndex);
+        const std::string file = found.empty() ? named : found.filename().string();
+        if (file.size() < 256) {
             memcpy(n->text1, file.c_str(), file.size() + 1);
         }
         return 0;
@@ -210,8 +239,11 @@ int Fail(const std::string& file, const CabErrorRecord& errors, const Run& run) 
     return 1;
 }
 
-// Copies the cabinet, then the later cabinets of its set for their own members.
-int ReadCabinet(Run& run, const fs::path& file) {
+// Walks the cabinet, then the later cabinets of its set for their own
+// members. 0 when the whole set was read, else the exit code.
+int WalkCabinetSet(Run& run, const fs::path& file) {
+    run.firstCabinet = true;
+    run.members = 0;
     CabErrorRecord errors = {};
     CabDecoder* decoder = CreateCabDecoder(CabToolAllocate, CabToolFree, CabToolOpen, CabToolRead,
                                            CabToolWrite, CabToolClose, CabToolSeek, kCabProcessor386, &errors);
@@ -238,7 +270,7 @@ int ReadCabinet(Run& run, const fs::path& file) {
         if (!CopyCabinet(decoder, name.c_str(), folder.c_str(), 0, Handle, nullptr, &run)) {
             if (run.memberOpen) {
                 std::error_code ec;
-                fs::remove(run.memberPath, ec);
+                fs::remove(fs::path(run.memberPath), ec);
             }
             DestroyCabDecoder(decoder);
             return Fail(current.string(), errors, run);
@@ -255,11 +287,75 @@ int ReadCabinet(Run& run, const fs::path& file) {
         current = next;
     }
     DestroyCabDecoder(decoder);
-    if (run.mode != Mode::List) {
-        printf("%llu members%s: OK\n", static_cast<unsigned long long>(run.members),
-               run.mode == Mode::Test ? " tested" : " extracted");
-    }
     return 0;
+}
+
+// Extracts only after the check has passed: a refused name, a named member
+// that is missing or a cabinet that does not read to its end writes nothing.
+int Extract(Run& run, const fs::path& file) {
+    run.mode = Mode::Check;
+    if (int status = WalkCabinetSet(run, file); status != 0) {
+        return status;
+    }
+    int status = 0;
+    for (const std::string& refused : run.refused) {
+        fprintf(stderr, "cabtool: %s: %s\n", file.string().c_str(), refused.c_str());
+        status = 1;
+    }
+    for (const std::string& key : run.wanted) {
+        if (run.seen.count(key) == 0) {
+            fprintf(stderr, "cabtool: %s: no member named '%s'\n", file.string().c_str(), EscapedText(key).c_str());
+            status = 1;
+        }
+    }
+    if (status != 0) {
+        return status;
+    }
+    std::error_code ec;
+    fs::create_directories(fs::path(run.destination), ec);
+    run.mode = Mode::Extract;
+    return WalkCabinetSet(run, file);
+}
+
+// A file to store: its bytes, date, time and read-only attribute. Folders,
+// pipes and devices are refused before anything is opened.
+bool ReadInputFile(const char* argument, cabwriter::Member& member, std::string& error) {
+    const fs::path path(argument);
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status)) {
+        error = ec ? "cannot be read: " + ec.message() : "no such file";
+        return false;
+    }
+    if (fs::is_directory(status)) {
+        error = "is a folder; create stores files, so name the files in it";
+        return false;
+    }
+    if (!fs::is_regular_file(status)) {
+        error = "is no regular file (a pipe, a device or a socket)";
+        return false;
+    }
+    FILE* in = fopen(argument, "rb");
+    if (in == nullptr) {
+        error = std::string("cannot be read: ") + strerror(errno);
+        return false;
+    }
+    char buffer[65536];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, in)) > 0) {
+        member.data.insert(member.data.end(), buffer, buffer + got);
+    }
+    const bool failed = ferror(in) != 0;
+    const int readError = errno;
+    fclose(in);
+    if (failed) {
+        error = std::string("cannot be read: ") + strerror(readError);
+        return false;
+    }
+    cabwriter::ToDosDateTime(fs::last_write_time(path, ec), member.date, member.time);
+    const bool writable = (status.permissions() & fs::perms::owner_write) != fs::perms::none;
+    member.attributes = uint16_t(0x20 | (writable ? 0 : 0x01));
+    return true;
 }
 
 int Create(int argc, char** argv) {
@@ -290,25 +386,48 @@ int Create(int argc, char** argv) {
         fputs(kUsage, stderr);
         return 2;
     }
+    UseCodePage(ArgumentCodePage());
     cabwriter::CabWriter writer(options);
     std::string error;
     for (int i = at + 1; i < argc; ++i) {
-        std::string stored = argv[i];
-        for (char& c : stored) {
-            if (c == '/') {
-                c = '\\';
-            }
-        }
-        if (!writer.AddFile(stored, argv[i], &error)) {
-            fprintf(stderr, "cabtool: %s\n", error.c_str());
+        cabwriter::Member member;
+        member.name = MemberKey(argv[i]);
+        if (!IsSafeMemberName(member.name.c_str())) {
+            fprintf(stderr, "cabtool: %s: the installer would refuse this member name; name files by relative "
+                            "paths without '.' or '..' parts\n", EscapedText(argv[i]).c_str());
             return 1;
         }
+        if (!ReadInputFile(argv[i], member, error)) {
+            fprintf(stderr, "cabtool: %s: %s\n", EscapedText(argv[i]).c_str(), error.c_str());
+            return 1;
+        }
+        writer.AddMember(std::move(member));
     }
     if (!writer.WriteFile(argv[at], &error)) {
         fprintf(stderr, "cabtool: %s\n", error.c_str());
         return 1;
     }
     return 0;
+}
+
+// The options of list, test and extract, before FILE: false on a bad one.
+bool ReadNameOptions(int argc, char** argv, int& at) {
+#ifdef _WIN32
+    UseNameCodePage(ArgumentCodePage());  // names are the system's own bytes: no options
+    return at >= argc || strncmp(argv[at], "--", 2) != 0;
+#else
+    UseNameCodePage(1252);
+    for (; at < argc && strncmp(argv[at], "--", 2) == 0; ++at) {
+        const char* value = argv[at] + strlen("--codepage=");
+        char* end = nullptr;
+        const unsigned long codePage = strtoul(value, &end, 10);
+        if (strncmp(argv[at], "--codepage=", strlen("--codepage=")) != 0 || end == value || *end != '\0' ||
+            codePage == 0 || codePage > 65535 || !UseNameCodePage(unsigned(codePage))) {
+            return false;
+        }
+    }
+    return true;
+#endif
 }
 
 }  // namespace
@@ -322,20 +441,34 @@ int main(int argc, char** argv) {
     if (command == "create") {
         return Create(argc, argv);
     }
+    int at = 2;
+    if (!ReadNameOptions(argc, argv, at)) {
+        fputs(kUsage, stderr);
+        return 2;
+    }
+    const int left = argc - at;
     Run run;
-    if (command == "list" && argc == 3) {
+    if (command == "list" && left == 1) {
         run.mode = Mode::List;
-    } else if (command == "test" && argc == 3) {
+    } else if (command == "test" && left == 1) {
         run.mode = Mode::Test;
-    } else if (command == "extract" && argc >= 4) {
-        run.mode = Mode::Extract;
-        run.destination = argv[3];
-        for (int i = 4; i < argc; ++i) {
-            run.wanted.insert(argv[i]);
+    } else if (command == "extract" && left >= 2) {
+        run.destination = argv[at + 1];
+        for (int i = at + 2; i < argc; ++i) {
+            run.wanted.insert(MemberKey(argv[i]));
         }
+        const int status = Extract(run, argv[at]);
+        if (status == 0) {
+            printf("%llu members extracted: OK\n", static_cast<unsigned long long>(run.members));
+        }
+        return status;
     } else {
         fputs(kUsage, stderr);
         return 2;
     }
-    return ReadCabinet(run, argv[2]);
+    const int status = WalkCabinetSet(run, argv[at]);
+    if (status == 0 && run.mode == Mode::Test) {
+        printf("%llu members tested: OK\n", static_cast<unsigned long long>(run.members));
+    }
+    return status;
 }

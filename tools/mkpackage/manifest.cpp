@@ -130,6 +130,24 @@ bool IsRelativePath(const std::string& path)
     return !path.empty() && path[0] != '\\' && path.find(':') == std::string::npos;
 }
 
+// True when a part of the path between backslashes is made of dots and
+// blanks only: Windows drops trailing dots and blanks, so ".. " climbs like
+// "..", and "." names nothing.
+bool HasDotsPart(const std::string& path)
+{
+    size_t start = 0;
+    for (size_t end; start <= path.size(); start = end + 1) {
+        end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > start && path.find_first_not_of(". ", start) >= end)
+            return true;
+    }
+    return false;
+}
+
+constexpr char kDotsPart[] = "has a part made of dots (such as \"..\"); name the folders it goes through";
+
 // One language's settings: its own values, else those of "common".
 class SettingsReader {
 public:
@@ -321,6 +339,10 @@ private:
             d_.Error(where, "\"" + utf8 + "\" is neither a placeholder nor an absolute folder such as C:\\Tools");
             return;
         }
+        if (HasDotsPart(utf8)) {
+            d_.Error(where, "\"" + utf8 + "\" " + kDotsPart);
+            return;
+        }
         Convert(where, utf8, block.installFolder);
     }
 
@@ -392,6 +414,10 @@ private:
                 d_.Error(item + ".target", "must be a path inside the installation folder, such as bin\\tool.exe");
                 continue;
             }
+            if (HasDotsPart(target)) {
+                d_.Error(item + ".target", kDotsPart);
+                continue;
+            }
             ShortcutRecord record;
             if (Convert(item + ".name", name, record.linkName) && Convert(item + ".target", target, record.target))
                 block.shortcuts.push_back(record);
@@ -421,6 +447,10 @@ private:
             if (file)
                 subject = Slashes(subject);
             std::string subjectWhere = item + (file ? ".requiredFile" : ".runningApplication");
+            if (file && HasDotsPart(subject)) {
+                d_.Error(subjectWhere, kDotsPart);
+                continue;
+            }
             if (Convert(subjectWhere, subject, record.subject) && Convert(item + ".message", message, record.message))
                 block.checks.push_back(record);
         }
@@ -598,6 +628,11 @@ bool ParseManifest(const std::string& text, const std::filesystem::path& baseFol
 
 bool ReadManifest(const std::filesystem::path& file, Manifest& out, Diagnostics& d)
 {
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error)) {
+        d.Error(PathText(file), "is a folder; give the manifest file in it");
+        return false;
+    }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         d.Error(PathText(file), "cannot be read");

@@ -1,6 +1,7 @@
 // mkpackage: builds a product's setup.exe from a manifest and a content folder.
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -54,7 +55,7 @@ struct Options {
     fs::path stub;
     fs::path package;
     bool packageOnly = false;
-    std::string compression;
+    std::optional<uint16_t> compressionType;
     fs::path content;
     bool quiet = false;
 };
@@ -115,9 +116,14 @@ int ParseOptions(int argc, char** argv, Options& options)
         } else if (arg == "--package-only") {
             options.packageOnly = true;
         } else if (arg == "-c" || arg == "--compression") {
+            uint16_t type = 0;
             if (!(v = value(i)))
                 return kExitUsage;
-            options.compression = v;
+            if (!CompressionTypeByName(v, type)) {
+                fprintf(stderr, "mkpackage: %s must be none, mszip or quantum (see mkpackage --help)\n", arg.c_str());
+                return kExitUsage;
+            }
+            options.compressionType = type;
         } else if (arg == "--content") {
             if (!(v = value(i)))
                 return kExitUsage;
@@ -145,6 +151,47 @@ int ParseOptions(int argc, char** argv, Options& options)
     if (options.stub.empty())
         options.stub = OwnFolder(argv[0]) / "setup-stub.exe";
     return 0;
+}
+
+// True when both paths name the same file, also through links; for a path
+// that does not exist yet, when both spell the same place.
+bool SameFile(const fs::path& a, const fs::path& b)
+{
+    std::error_code error;
+    if (fs::exists(a, error) && fs::exists(b, error))
+        return fs::equivalent(a, b, error);
+    return fs::weakly_canonical(a, error) == fs::weakly_canonical(b, error);
+}
+
+// An output may overwrite no file the package is made from, nor the other output.
+void CheckOutputsAreNoInputs(const Options& options, const Manifest& manifest, Diagnostics& d)
+{
+    std::vector<std::pair<std::string, fs::path>> inputs = {{"the manifest", options.manifest}};
+    if (!options.packageOnly)
+        inputs.push_back({"the stub", options.stub});
+    if (manifest.splash) {
+        inputs.push_back({"the splash picture", manifest.splash->picture});
+        inputs.push_back({"the splash mask", manifest.splash->mask});
+    }
+    Diagnostics contentDiagnostics;  // the build reports them
+    std::vector<ContentFile> files;
+    ScanContent(manifest.content, manifest.fileNameEncoding, files, contentDiagnostics);
+    for (const ContentFile& file : files)
+        inputs.push_back({"a content file", file.path});
+
+    std::vector<std::pair<std::string, fs::path>> outputs;
+    if (!options.packageOnly)
+        outputs.push_back({"--output", options.output});
+    if (!options.package.empty())
+        outputs.push_back({"--package", options.package});
+    for (const auto& [option, output] : outputs) {
+        for (const auto& [what, input] : inputs) {
+            if (SameFile(output, input))
+                d.Error(option, "\"" + PathText(output) + "\" is " + what + "; it would be overwritten");
+        }
+    }
+    if (outputs.size() == 2 && SameFile(outputs[0].second, outputs[1].second))
+        d.Error("--package", "\"" + PathText(options.package) + "\" is also the --output file");
 }
 
 bool IsTerminal(FILE* stream)
@@ -263,8 +310,10 @@ int main(int argc, char** argv)
     ReadManifest(options.manifest, manifest, d);
     if (!options.content.empty())
         manifest.content = options.content;
-    if (!options.compression.empty() && !CompressionTypeByName(options.compression, manifest.compressionType))
-        d.Error("--compression", "must be none, mszip or quantum");
+    if (options.compressionType)
+        manifest.compressionType = *options.compressionType;
+    if (d.errors.empty())
+        CheckOutputsAreNoInputs(options, manifest, d);
     std::vector<uint8_t> stub;
     if (!options.packageOnly && !ReadWholeFile(options.stub, stub))
         d.Error("--stub", "\"" + PathText(options.stub) + "\" cannot be read");

@@ -13,6 +13,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A cabinet folder counts its data blocks in 16 bits, each at most 32 KiB.
+constexpr uint64_t kMaxFolderBytes = 65535ull * 32768;
+
 // Members the installer keeps for itself: never product files.
 const char* const kReservedMembers[] = {"$", "$bmp", "$mask"};
 
@@ -100,6 +103,121 @@ void WarnAboutMissingTargets(const SettingsBlock& block, const std::string& lang
     }
 }
 
+// Walks the content folder. A symbolic link, to a file or to a folder, is
+// followed when its target lies inside the content folder and refused
+// otherwise; a link to a folder that holds it is a loop. Files and folders
+// share one list of names, so that two differing only in letter case are
+// found whichever kinds they are.
+struct ContentScan {
+    fs::path root;
+    fs::path canonicalRoot;
+    FileNameEncoding encoding;
+    std::vector<ContentFile>& files;
+    Diagnostics& d;
+    std::map<std::string, std::string> seen;  // lower-case member name -> its first spelling
+    std::vector<fs::path> walking;            // canonical folders being walked, outermost first
+
+    static bool IsInside(const fs::path& folder, const fs::path& path)
+    {
+        auto inner = path.begin();
+        for (auto outer = folder.begin(); outer != folder.end(); ++outer, ++inner) {
+            if (inner == path.end() || *outer != *inner)
+                return false;
+        }
+        return true;
+    }
+
+    // False, with the error told, for a name that differs from an earlier one only in case.
+    bool NoteName(const std::string& memberName, const fs::path& relative, const std::string& where)
+    {
+        auto [previous, fresh] = seen.emplace(LowerAscii(memberName), PathText(relative));
+        if (!fresh)
+            d.Error(where, "differs from \"" + previous->second +
+                               "\" only in letter case, which Windows does not tell apart");
+        return fresh;
+    }
+
+    // True for a link that may be followed; false, with the error told, otherwise.
+    bool MayFollow(const fs::path& link, const std::string& where)
+    {
+        std::error_code error;
+        const std::string target = PathText(fs::read_symlink(link, error));
+        const fs::path resolved = fs::canonical(link, error);
+        if (error == std::errc::too_many_symbolic_link_levels) {
+            d.Error(where, "is a link loop (\"" + target + "\" leads back to itself)");
+            return false;
+        }
+        if (error) {
+            d.Error(where, "is a link to \"" + target + "\", which does not exist");
+            return false;
+        }
+        if (!IsInside(canonicalRoot, resolved)) {
+            d.Error(where, "is a link to \"" + target +
+                               "\", outside the content folder; only links to files and folders inside it are followed");
+            return false;
+        }
+        return true;
+    }
+
+    void WalkFolder(const fs::path& folder, const fs::path& canonicalFolder)
+    {
+        std::error_code error;
+        std::vector<fs::path> entries;
+        for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+            entries.push_back(it->path());
+        const fs::path relativeFolder = folder.lexically_relative(root);
+        if (error) {
+            d.Error("content folder \"" + PathText(relativeFolder) + "\"", "cannot be read: " + error.message());
+            return;
+        }
+        if (entries.empty() && folder != root)
+            d.Warning("content file \"" + PathText(relativeFolder) + "\"",
+                      "is an empty folder; a cabinet holds files only, so it is left out");
+        std::sort(entries.begin(), entries.end());
+        walking.push_back(canonicalFolder);
+        for (const fs::path& path : entries)
+            WalkEntry(path);
+        walking.pop_back();
+    }
+
+    void WalkEntry(const fs::path& path)
+    {
+        const fs::path relative = path.lexically_relative(root);
+        const std::string where = "content file \"" + PathText(relative) + "\"";
+        std::error_code error;
+        if (fs::is_symlink(fs::symlink_status(path, error)) && !MayFollow(path, where))
+            return;
+        const fs::file_status status = fs::status(path, error);
+        ContentFile file;
+        std::string problem;
+        const bool named = MemberName(relative, encoding, file.memberName, problem);
+        if (fs::is_directory(status)) {
+            const fs::path canonical = fs::canonical(path, error);
+            if (std::find(walking.begin(), walking.end(), canonical) != walking.end()) {
+                d.Error(where, "is a link loop (it leads to \"" + PathText(canonical.lexically_relative(canonicalRoot)) +
+                                   "\", a folder that holds it)");
+                return;
+            }
+            if (!named || NoteName(file.memberName, relative, where))
+                WalkFolder(path, canonical);
+            return;
+        }
+        if (!fs::is_regular_file(status)) {
+            d.Error(where, "is neither a file nor a folder");
+            return;
+        }
+        if (!named) {
+            d.Error(where, problem);
+            return;
+        }
+        if (!NoteName(file.memberName, relative, where))
+            return;
+        file.path = path;
+        file.size = fs::file_size(path, error);
+        files.push_back(file);
+    }
+};
+
 }  // namespace
 
 bool ScanContent(const fs::path& folder, FileNameEncoding encoding, std::vector<ContentFile>& files,
@@ -112,35 +230,9 @@ bool ScanContent(const fs::path& folder, FileNameEncoding encoding, std::vector<
         return false;
     }
     size_t errorsBefore = d.errors.size();
-    std::map<std::string, std::string> seen;  // lower-case member name -> its first spelling
-    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const fs::directory_entry& entry = *it;
-        fs::path relative = entry.path().lexically_relative(folder);
-        std::string where = "content file \"" + PathText(relative) + "\"";
-        if (entry.is_directory(error)) {
-            if (fs::is_empty(entry.path(), error))
-                d.Warning(where, "is an empty folder; a cabinet holds files only, so it is left out");
-            continue;
-        }
-        if (!entry.is_regular_file(error)) {
-            d.Error(where, entry.is_symlink(error) ? "is a link to nothing" : "is neither a file nor a folder");
-            continue;
-        }
-        ContentFile file;
-        std::string problem;
-        if (!MemberName(relative, encoding, file.memberName, problem)) {
-            d.Error(where, problem);
-            continue;
-        }
-        auto [previous, fresh] = seen.emplace(LowerAscii(file.memberName), PathText(relative));
-        if (!fresh) {
-            d.Error(where, "differs from \"" + previous->second + "\" only in letter case, which Windows does not tell apart");
-            continue;
-        }
-        file.path = entry.path();
-        file.size = entry.file_size(error);
-        files.push_back(file);
-    }
+    ContentScan scan{folder, fs::canonical(folder, error), encoding, files, d, {}, {}};
+    if (!error)
+        scan.WalkFolder(folder, scan.canonicalRoot);
     if (error) {
         d.Error("content", "\"" + PathText(folder) + "\" cannot be read: " + error.message());
         return false;
@@ -228,9 +320,18 @@ bool BuildPackage(const Manifest& manifest, std::vector<uint8_t>& package, Build
     for (const ContentFile& file : files)
         summary.bytes += file.size;
     summary.files = files.size();
-    if (summary.bytes > 0xFFFFFFFFull) {
-        d.Error("content", "holds " + std::to_string(summary.bytes) +
-                               " bytes; the installer counts its progress in 32 bits, at most 4 GiB - 1");
+    summary.memberBytes = summary.bytes;
+    if (manifest.splash) {
+        std::error_code sizeError;
+        summary.memberBytes +=
+            fs::file_size(manifest.splash->picture, sizeError) + fs::file_size(manifest.splash->mask, sizeError);
+    }
+    // Checked before anything is read: every member goes into the cabinet's one folder.
+    if (summary.memberBytes > kMaxFolderBytes) {
+        d.Error("content", "holds " + std::to_string(summary.memberBytes) +
+                               " bytes with the splash pictures; the package's cabinet has one folder, and a cabinet "
+                               "folder holds at most 65535 blocks of 32768 bytes, " +
+                               std::to_string(kMaxFolderBytes) + " bytes");
         return false;
     }
 
@@ -244,12 +345,6 @@ bool BuildPackage(const Manifest& manifest, std::vector<uint8_t>& package, Build
                             !writer.AddFile("$mask", manifest.splash->mask, &error))) {
         d.Error("splash", error);
         return false;
-    }
-    summary.memberBytes = summary.bytes;
-    if (manifest.splash) {
-        std::error_code sizeError;
-        summary.memberBytes +=
-            fs::file_size(manifest.splash->picture, sizeError) + fs::file_size(manifest.splash->mask, sizeError);
     }
     uint64_t done = 0;
     for (const ContentFile& file : files) {

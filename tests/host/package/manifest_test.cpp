@@ -92,6 +92,9 @@ Product MakeProduct(const std::string& name, const std::string& manifestText)
     return product;
 }
 
+const char kMinimalProduct[] =
+    R"({"content": "content", "english": {"productName": "Tool"}, "japanese": {"productName": "Tool"}})";
+
 const char kFullManifest[] = R"({
     // Comments are allowed.
     "content": "content",
@@ -315,6 +318,20 @@ const ErrorCase kErrorCases[] = {
     {"list as text", R"(, "common": {"installCommands": "a.exe"})", "common.installCommands", "must be a list"},
     {"half a splash", R"(, "splash": {"picture": "splash.bmp"})", "splash.mask", "must be given"},
     {"unknown compression", R"(, "compression": "lzx")", "compression", "must be"},
+    {"install folder climbing out", R"(, "common": {"installFolder": "%ProgramFiles%\\..\\..\\Windows"})",
+     "common.installFolder", "has a part made of dots"},
+    {"install folder with a dot part", R"(, "common": {"installFolder": "C:/Tools/./X"})", "common.installFolder",
+     "has a part made of dots"},
+    {"install folder with dots and a blank", R"(, "common": {"installFolder": "C:\\Tools\\.. \\X"})",
+     "common.installFolder", "has a part made of dots"},
+    {"shortcut target climbing out", R"(, "common": {"shortcuts": [{"name": "A", "target": "..\\a.exe"}]})",
+     "common.shortcuts[0].target", "has a part made of dots"},
+    {"shortcut target climbing inside", R"(, "common": {"shortcuts": [{"name": "A", "target": "bin/../../a.exe"}]})",
+     "common.shortcuts[0].target", "has a part made of dots"},
+    {"required file climbing out", R"(, "common": {"checks": [{"requiredFile": "..\\a.dll", "message": "m"}]})",
+     "common.checks[0].requiredFile", "has a part made of dots"},
+    {"absolute required file with dots", R"(, "common": {"checks": [{"requiredFile": "C:\\a\\...\\b"}]})",
+     "common.checks[0].requiredFile", "has a part made of dots"},
 };
 
 std::string ManifestOf(const ErrorCase& c)
@@ -347,6 +364,18 @@ TEST(Manifest, ErrorsNameTheirField)
             found |= error.rfind(std::string(c.where) + ": ", 0) == 0 && error.find(c.what) != std::string::npos;
         EXPECT_TRUE(found) << c.name << ": " << (d.errors.empty() ? "no error" : d.errors[0]);
     }
+}
+
+TEST(Manifest, NamesWithDotsThatClimbNothingAreAccepted)
+{
+    std::string text = kMinimal;
+    text.replace(text.find('@'), 1,
+                 R"(, "common": {"installFolder": "%ProgramFiles%\\..App\\v1.0.", "shortcuts": [{"name": "A", )"
+                 R"("target": "bin\\..x\\a..exe"}], "checks": [{"requiredFile": "\\\\server\\share\\a.dll"}]})");
+    Diagnostics d;
+    Manifest manifest;
+    EXPECT_TRUE(ParseManifest(text, "/tmp", manifest, d)) << (d.errors.empty() ? "" : d.errors[0]);
+    EXPECT_EQ("%ProgramFiles%\\..App\\v1.0.", manifest.english.installFolder);
 }
 
 TEST(Manifest, MinimalManifestTakesTheDefaults)
@@ -479,6 +508,115 @@ TEST(Content, NamesDifferingOnlyInCaseAndLongNamesAreErrors)
     EXPECT_NE(std::string::npos, d.errors[0].find("at most 255"));
 }
 
+TEST(Content, FilesAndFoldersDifferingOnlyInCaseAreErrors)
+{
+    struct {
+        const char* first;
+        const char* second;
+    } cases[] = {
+        {"x", "X/y.txt"},
+        {"Dir/a.txt", "dir"},
+        {"Folder/a.txt", "FOLDER/b.txt"},
+        {"sub/Same/a.txt", "sub/same"},
+    };
+    for (const auto& c : cases) {
+        fs::path content = Scratch("case-kinds") / "content";
+        WriteText(content / c.first, "1");
+        WriteText(content / c.second, "2");
+        Diagnostics d;
+        std::vector<ContentFile> files;
+        EXPECT_FALSE(ScanContent(content, FileNameEncoding::kAscii, files, d)) << c.first << " and " << c.second;
+        ASSERT_EQ(1u, d.errors.size()) << c.first << " and " << c.second;
+        EXPECT_NE(std::string::npos, d.errors[0].find("only in letter case")) << d.errors[0];
+    }
+}
+
+// Links to files and folders inside the content folder are followed and
+// named by the link; every other link is an error that names its target.
+TEST(Content, SymbolicLinksAreFollowedOnlyInsideTheContent)
+{
+    fs::path content = Scratch("links") / "content";
+    WriteText(content / "real/file.txt", "real");
+    fs::create_symlink("real/file.txt", content / "filelink");
+    fs::create_symlink("real", content / "dirlink");
+    fs::create_directories(content / "deeper");
+    fs::create_symlink("../real/file.txt", content / "deeper/up.txt");
+    Diagnostics d;
+    std::vector<ContentFile> files;
+    ASSERT_TRUE(ScanContent(content, FileNameEncoding::kAscii, files, d)) << (d.errors.empty() ? "" : d.errors[0]);
+    std::vector<std::string> names;
+    for (const ContentFile& file : files) {
+        names.push_back(file.memberName);
+        EXPECT_EQ(4u, file.size) << file.memberName;
+    }
+    EXPECT_EQ((std::vector<std::string>{"deeper\\up.txt", "dirlink\\file.txt", "filelink", "real\\file.txt"}), names);
+
+    fs::path outside = Scratch("links-outside");
+    WriteText(outside / "secret.txt", "secret");
+    struct {
+        const char* link;
+        std::string target;
+        const char* what;
+    } cases[] = {
+        {"out.txt", (outside / "secret.txt").string(), "outside the content folder"},
+        {"out", outside.string(), "outside the content folder"},
+        {"climbing.txt", "../../links-outside/secret.txt", "outside the content folder"},
+        {"dangling.txt", "nowhere.txt", "which does not exist"},
+        {"self", "self", "is a link loop"},
+        {"sub/up", "..", "is a link loop"},
+        {"sub/here", ".", "is a link loop"},
+        {"sub/deep/top", "../..", "is a link loop"},
+    };
+    for (const auto& c : cases) {
+        content = Scratch("links") / "content";
+        WriteText(content / "a.txt", "a");
+        fs::create_directories((content / c.link).parent_path());
+        fs::create_symlink(c.target, content / c.link);
+        d = {};
+        EXPECT_FALSE(ScanContent(content, FileNameEncoding::kAscii, files, d)) << c.link;
+        ASSERT_EQ(1u, d.errors.size()) << c.link;
+        EXPECT_NE(std::string::npos, d.errors[0].find(std::string("content file \"") + c.link + "\"")) << d.errors[0];
+        EXPECT_NE(std::string::npos, d.errors[0].find(c.what)) << d.errors[0];
+        if (std::string(c.what) != "is a link loop")
+            EXPECT_NE(std::string::npos, d.errors[0].find("\"" + c.target + "\"")) << d.errors[0];
+    }
+}
+
+// The cabinet's one folder holds at most 65535 blocks of 32 KiB. The sizes
+// come from sparse files, so the check must come before any byte is read.
+TEST(Content, ContentBeyondOneCabinetFolderFailsBeforeReading)
+{
+    constexpr uint64_t kLimit = 65535ull * 32768;
+    struct {
+        std::vector<uint64_t> sizes;
+        bool splash;
+    } cases[] = {
+        {{kLimit + 1}, false},
+        {{kLimit / 2, kLimit / 2 + 1}, false},
+        {{kLimit}, true},  // the splash pictures count too
+    };
+    for (const auto& c : cases) {
+        Product product = MakeProduct("too-large", c.splash ? kFullManifest : kMinimalProduct);
+        fs::remove_all(product.folder / "content");
+        for (size_t i = 0; i < c.sizes.size(); ++i) {
+            fs::path file = product.folder / "content" / ("part" + std::to_string(i) + ".bin");
+            WriteText(file, "");
+            fs::resize_file(file, c.sizes[i]);
+        }
+        Diagnostics d;
+        Manifest manifest;
+        ASSERT_TRUE(ReadManifest(product.manifest, manifest, d)) << (d.errors.empty() ? "" : d.errors[0]);
+        manifest.compressionType = 0;  // stored
+        std::vector<uint8_t> package;
+        BuildSummary summary;
+        EXPECT_FALSE(BuildPackage(manifest, package, summary, d));
+        ASSERT_EQ(1u, d.errors.size());
+        EXPECT_EQ(0u, d.errors[0].find("content: holds ")) << d.errors[0];
+        EXPECT_NE(std::string::npos, d.errors[0].find("at most 65535 blocks of 32768 bytes, 2147450880 bytes"))
+            << d.errors[0];
+    }
+}
+
 TEST(Splash, OnlyBitmapsTheInstallerCanDrawPass)
 {
     auto withOffset = [](std::string bmp, uint32_t offset) {
@@ -598,6 +736,78 @@ TEST(MkpackageTool, WritesThePackageAndASummary)
     PackageSettings settings{};
     ASSERT_TRUE(ReadPackageSettings(SourceOf(bytes), heap.heap(), settings));
     EXPECT_STREQ("Caf\xE9 Tool", settings.english.productName);
+}
+
+TEST(MkpackageTool, WrongCommandLinesExitWithTwo)
+{
+    Product product = MakeProduct("tool-usage", kMinimalProduct);
+    const std::string manifest = product.manifest.string();
+    struct {
+        std::string arguments;
+        const char* message;
+    } cases[] = {
+        {"-c bogus " + manifest, "-c must be none, mszip or quantum"},
+        {"--compression lzx " + manifest, "--compression must be none, mszip or quantum"},
+        {"--frobnicate " + manifest, "unknown option --frobnicate"},
+        {"", "no manifest given"},
+        {manifest + " " + manifest, "only one manifest"},
+        {"--package-only " + manifest, "--package-only needs --package FILE"},
+        {manifest + " -o", "-o needs a value"},
+    };
+    for (const auto& c : cases) {
+        int status = 0;
+        std::string output = RunTool(c.arguments, status);
+        EXPECT_TRUE(WIFEXITED(status)) << c.arguments;
+        EXPECT_EQ(2, WEXITSTATUS(status)) << c.arguments << ": " << output;
+        EXPECT_NE(std::string::npos, output.find(c.message)) << c.arguments << ": " << output;
+    }
+}
+
+TEST(MkpackageTool, AFolderGivenAsTheManifestIsNamedSo)
+{
+    Product product = MakeProduct("tool-folder", kMinimalProduct);
+    int status = 0;
+    std::string output = RunTool("--package-only -p " + (product.folder / "out.pkg").string() + " " +
+                                     product.folder.string(), status);
+    EXPECT_EQ(1, WEXITSTATUS(status)) << output;
+    EXPECT_NE(std::string::npos, output.find(product.folder.string() + ": is a folder")) << output;
+    EXPECT_EQ(std::string::npos, output.find("JSON")) << output;
+}
+
+// No output may overwrite what the package is made from, nor the other output.
+TEST(MkpackageTool, OutputsThatAreInputsAreRefused)
+{
+    Product product = MakeProduct("tool-outputs", kFullManifest);
+    const fs::path stub = product.folder / "stub.exe";
+    WriteText(stub, "not read: the run stops before");
+    fs::create_symlink("manifest.json", product.folder / "manifest-link.json");
+    const std::string manifest = product.manifest.string();
+    const std::string folder = product.folder.string();
+    struct {
+        std::string arguments;
+        std::string message;
+    } cases[] = {
+        {"-o " + manifest, "--output: \"" + manifest + "\" is the manifest"},
+        {"-o " + folder + "/manifest-link.json", "is the manifest"},
+        {"-o " + folder + "/content/../manifest.json", "is the manifest"},
+        {"-o " + stub.string(), "is the stub"},
+        {"-o " + folder + "/content/Readme.txt", "is a content file"},
+        {"-o " + folder + "/splash.bmp", "is the splash picture"},
+        {"-o " + folder + "/mask.bmp", "is the splash mask"},
+        {"-o " + folder + "/out.exe -p " + folder + "/content/bin/app.exe", "--package: \""},
+        {"--package-only -p " + manifest, "--package: \"" + manifest + "\" is the manifest"},
+        {"-o " + folder + "/same.bin -p " + folder + "/same.bin", "is also the --output file"},
+    };
+    const std::string before = ReadText(product.manifest);
+    for (const auto& c : cases) {
+        int status = 0;
+        std::string output = RunTool("-s " + stub.string() + " " + c.arguments + " " + manifest, status);
+        EXPECT_EQ(1, WEXITSTATUS(status)) << c.arguments << ": " << output;
+        EXPECT_NE(std::string::npos, output.find(c.message)) << c.arguments << ": " << output;
+        EXPECT_EQ(before, ReadText(product.manifest)) << c.arguments;
+        EXPECT_EQ(std::string(70000, 'A') + "end", ReadText(product.folder / "content/bin/app.exe")) << c.arguments;
+        EXPECT_FALSE(fs::exists(product.folder / "same.bin")) << c.arguments;
+    }
 }
 
 TEST(MkpackageTool, HelpNamesEveryOption)
