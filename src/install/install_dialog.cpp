@@ -6,6 +6,7 @@
 #include "install/folder_placeholder_rules.h"
 #include "install/install_dialog_rules.h"
 #include "install/install_dialog_texts.h"
+#include "install/shell_memory.h"
 #include "package/cabinet_extraction.h"
 #include "setup/setup_state.h"
 #include "text/bounded_text.h"
@@ -94,16 +95,6 @@ void PickFolder(HWND dialog)
     BrowseForInstallFolder(dialog, info.installFolder);
     if (AppendProductFolderName(info.installFolder, gDialog.productFolderName))
         SetDlgItemTextA(dialog, kFolderEditId, info.installFolder);
-}
-
-// Frees what the shell allocated, the way every shell version allows.
-void FreeShellMemory(void* memory)
-{
-    IMalloc* allocator = nullptr;
-    if (memory == nullptr || FAILED(SHGetMalloc(&allocator)))
-        return;
-    allocator->Free(memory);
-    allocator->Release();
 }
 
 }  // namespace

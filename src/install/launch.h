@@ -1,6 +1,29 @@
 #pragma once
-// Running the package's commands.
+// Running the package's commands: the install and uninstall commands, and the
+// launch commands after the installer's window has closed.
+#include "install/launch_rules.h"
 #include "package/package_settings.h"
 
-// Starts one command line (waiting for it when wait is non-zero). 1 on success.
+// A help file (".chm") is opened by the shell, anything else goes to
+// StartProgram. 1 when the command was carried out or started.
+int RunCommand(const char* folder, const char* commandLine, int wait);
+
+// A launch command, with the current folder as working folder (waiting for
+// it when wait is non-zero). A machine-wide run on Windows Vista and later
+// goes through the desktop. 1 on success.
 int LaunchCommand(const char* commandLine, int wait, SetupInfo& info, int reserved, int forceAdmin);
+
+// "copy", or a new process started in folder and waited for when wait is
+// non-zero, the message queue drained meanwhile. 1 on success.
+int StartProgram(const char* folder, const char* commandLine, int wait);
+
+// "copy SOURCE DESTINATION": replaces a read-only destination. 0 only when
+// the two tokens cannot be taken; a copy that fails is not reported.
+int CopyCommand(const char* arguments);
+
+// out = the program, taken from folder when it exists there, in double
+// quotes. False, out empty, when a path would not fit.
+bool QuoteProgramPath(char (&out)[kCommandTextSize], const char* folder, const char* program);
+
+// Starts a launch command through a shortcut on the user's desktop.
+int LaunchThroughDesktop(const char* folder, const char* commandLine, const char* productName);

@@ -1,11 +1,43 @@
 #pragma once
-// Registration of the installed product for its later removal.
+// Registration of the installed product for its later removal: the list of
+// installed files, the Start-menu folder with its shortcuts, the uninstaller
+// beside the product and the entry under the system's Uninstall key.
 #include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "package/package_settings.h"
 
 // Required files, Uninstall entry, uninstaller copy, shortcuts, success
 // message and install commands. 1 on success.
 int FinishInstallation(HWND owner, int quiet, int packageJustExec, const char* packagePath, int forceAdmin,
                        int forceUser);
+
+// The Start-menu folder, the shortcuts and the Uninstall entry with the
+// uninstaller. Failures never fail the installation: always 1. A product
+// name that cannot be one folder name registers nothing.
+int RegisterProduct(SetupInfo& info, const char* packagePath, int forceAdmin, int forceUser);
+
+// The product's Start-menu folder into out (size bytes). False, out empty,
+// when the system names no Programs folder or the path would not fit.
+bool GetProductProgramsFolder(char* out, size_t size, const SetupInfo& info);
+
+// The path of a shell folder (CSIDL_...) into out (size bytes), or empty.
+void GetSpecialFolderPath(int folderId, char* out, size_t size);
+
+// One shortcut per entry of the settings; entries whose paths would not fit,
+// or whose name is not one file name, are skipped. Always 1.
+int CreateProductShortcuts(const SetupInfo& info, const char* installFolder, const char* startMenuFolder);
+
+// Saves a shell link at linkPath to target, with the working folder when one
+// is given. 1 when the file was saved.
+int CreateShortcut(const char* linkPath, const char* target, const char* workingFolder);
+
+// Copies the package carrier into the install folder as the uninstaller and
+// writes the product's values under its Uninstall key. Always 1.
+int WriteUninstallEntry(const char* productName, const char* productVersion, const char* installFolder,
+                        const char* packagePath, int forceAdmin, int forceUser, uint32_t productBytes);
 
 // Notes one installed member for the uninstaller.
 void RecordInstalledFile(const char* memberName);

@@ -3,6 +3,7 @@
 #include "env/os_version.h"
 #include "env/privileges.h"
 #include "env/running_apps.h"
+#include "install/current_folder.h"
 #include "install/folder_placeholders.h"
 #include "install/install_dialog.h"
 #include "install/launch.h"
@@ -281,19 +282,12 @@ int RunLaunchStep(int forceAdmin)
         const CommandEntry& entry = info.launchCommands[i];
         if (entry.commandLine == nullptr || entry.commandLine[0] == '\0')
             continue;
-        char savedFolder[kPathSize] = "";
-        const bool changeFolder = info.installFolder[0] != '\0';
-        if (changeFolder) {
-            DWORD length = GetCurrentDirectoryA(sizeof savedFolder, savedFolder);
-            if (length == 0 || length >= sizeof savedFolder)
-                savedFolder[0] = '\0';
-            SetCurrentDirectoryA(info.installFolder);
+        {
+            CurrentFolderScope inFolder(info.installFolder);
+            EnableWindow(gSetupState.mainWindow, FALSE);
+            result = LaunchCommand(entry.commandLine, entry.wait, info, 0, forceAdmin);
+            EnableWindow(gSetupState.mainWindow, TRUE);
         }
-        EnableWindow(gSetupState.mainWindow, FALSE);
-        result = LaunchCommand(entry.commandLine, entry.wait, info, 0, forceAdmin);
-        EnableWindow(gSetupState.mainWindow, TRUE);
-        if (changeFolder && savedFolder[0] != '\0')
-            SetCurrentDirectoryA(savedFolder);
         if (!result)
             return 0;
     }

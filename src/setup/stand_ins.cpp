@@ -1,6 +1,6 @@
-// Operations of steps that are not built yet. Each reports failure or does
-// nothing, so that every step of a run builds and runs; each goes away when
-// its real operation lands.
+// Operations of steps that are not built yet. Each reports failure, does
+// nothing or takes the plain way, so that every step of a run builds and runs;
+// each goes away when its real operation lands.
 #include <windows.h>
 
 #include "env/os_version.h"
@@ -8,21 +8,15 @@
 #include "install/folder_placeholders.h"
 #include "install/install_dialog.h"
 #include "install/launch.h"
-#include "install/registration.h"
 #include "package/cabinet_extraction.h"
 #include "ui/splash_window.h"
 #include "uninstall/uninstaller.h"
 
-int FinishInstallation(HWND, int, int, const char*, int, int)
+// The desktop route of a machine-wide launch on newer systems: starts the
+// program directly, as on older systems, without waiting.
+int LaunchThroughDesktop(const char* folder, const char* commandLine, const char*)
 {
-    return 0;
-}
-
-void RecordInstalledFile(const char*) {}
-
-int LaunchCommand(const char*, int, SetupInfo&, int, int)
-{
-    return 0;
+    return StartProgram(folder, commandLine, 0);
 }
 
 int RunUninstall(HWND, SetupInfo&, int, const char*)

@@ -19,7 +19,10 @@ mkpackage::SettingsBlock Block(const std::string& name, const std::vector<mkpack
     block.osMask = 0xFFFFF;
     block.okIfNotAdmin = 1;
     block.justExec = product.justExec;
+    block.shortcuts = product.shortcuts;
     block.checks = checks;
+    block.installCommands = product.installCommands;
+    block.launchCommands = product.launchCommands;
     return block;
 }
 
@@ -52,7 +55,8 @@ std::string BuildSetup(const std::string& folder, const ProductSpec& product)
 {
     mkpackage::PackageContents contents;
     contents.english = Block(product.englishName, product.checks, product);
-    contents.japanese = Block(product.japaneseName, product.japaneseChecks, product);
+    contents.japanese =
+        Block(product.japaneseName, product.japaneseChecks.empty() ? product.checks : product.japaneseChecks, product);
     contents.cabinet = CabinetOf(product, contents.totalInstallBytes);
     std::vector<uint8_t> package;
     std::string error;

@@ -18,8 +18,12 @@ struct ProductSpec {
     std::string japaneseName = kJapaneseProductName;
     std::string installFolder;                  // the default folder of both blocks
     int32_t justExec = 0;
-    std::vector<mkpackage::CheckRecord> checks;          // the English block's
-    std::vector<mkpackage::CheckRecord> japaneseChecks;  // the Japanese block's
+    // The same in both blocks; texts as bytes of the block's code page.
+    std::vector<mkpackage::ShortcutRecord> shortcuts;
+    std::vector<mkpackage::CheckRecord> checks;          // both blocks, unless japaneseChecks is given
+    std::vector<mkpackage::CheckRecord> japaneseChecks;  // the Japanese block's, when not empty
+    std::vector<mkpackage::CommandRecord> installCommands;
+    std::vector<mkpackage::CommandRecord> launchCommands;
     std::vector<cabwriter::Member> members;     // product files and "$bmp", "$mask"
     std::vector<uint8_t> rawCabinet;            // when not empty, the cabinet instead of members
 };

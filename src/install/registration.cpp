@@ -1,0 +1,330 @@
+#include "install/registration.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "install/current_folder.h"
+#include "install/installed_file_list.h"
+#include "install/launch.h"
+#include "install/registration_rules.h"
+#include "install/shell_memory.h"
+#include "setup/setup_state.h"
+#include "text/bounded_text.h"
+#include "text/language.h"
+
+namespace {
+
+constexpr int kLinkNameWideSize = 1024;
+
+class RegKey {
+public:
+    RegKey() = default;
+    ~RegKey()
+    {
+        if (key_ != nullptr)
+            RegCloseKey(key_);
+    }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    HKEY get() const { return key_; }
+    HKEY* out() { return &key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// Creates the key, or opens it when it exists; key (empty) receives it.
+bool CreateKey(const char* path, RegKey& key)
+{
+    char noClass[] = "";
+    HKEY created = nullptr;
+    if (RegCreateKeyExA(ProductRegistryRoot(), path, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                        &created, nullptr) != ERROR_SUCCESS)
+        return false;
+    *key.out() = created;
+    return true;
+}
+
+// Texts are stored with their terminating zero counted.
+bool SetText(HKEY key, const char* name, const char* text)
+{
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                          static_cast<DWORD>(strlen(text) + 1)) == ERROR_SUCCESS;
+}
+
+bool SetNumber(HKEY key, const char* name, DWORD number)
+{
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) ==
+           ERROR_SUCCESS;
+}
+
+template <typename Interface>
+class ComPointer {
+public:
+    ComPointer() = default;
+    ~ComPointer()
+    {
+        if (pointer_ != nullptr)
+            pointer_->Release();
+    }
+    ComPointer(const ComPointer&) = delete;
+    ComPointer& operator=(const ComPointer&) = delete;
+    Interface* operator->() const { return pointer_; }
+    void** out() { return reinterpret_cast<void**>(&pointer_); }
+
+private:
+    Interface* pointer_ = nullptr;
+};
+
+// One COM initialisation per shortcut: the interfaces are released before it ends.
+// A thread that has COM in another mode refuses the initialisation, which
+// must then not be undone.
+class ComSession {
+public:
+    ComSession() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComSession()
+    {
+        if (initialised_)
+            CoUninitialize();
+    }
+    ComSession(const ComSession&) = delete;
+    ComSession& operator=(const ComSession&) = delete;
+
+private:
+    bool initialised_;
+};
+
+int SaveShellLink(const wchar_t* linkPath, const char* target, const char* workingFolder)
+{
+    ComPointer<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out())))
+        return 0;
+    link->SetPath(target);
+    if (workingFolder != nullptr)
+        link->SetWorkingDirectory(workingFolder);
+    ComPointer<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.out())))
+        return 0;
+    return file->Save(linkPath, TRUE) == S_OK ? 1 : 0;
+}
+
+// A required file of the package that is missing: its own message, with the
+// file as caption.
+bool RequiredFilesPresent(HWND owner, const SetupInfo& info)
+{
+    for (int i = 0; i < info.checkCount; ++i) {
+        const CheckEntry& check = info.checks[i];
+        if (check.kind != 0 || check.subject == nullptr || check.subject[0] == '\0')
+            continue;
+        bool present;
+        {
+            CurrentFolderScope inFolder(info.installFolder);
+            present = GetFileAttributesA(check.subject) != INVALID_FILE_ATTRIBUTES;
+        }
+        if (!present) {
+            MessageBeep(MB_ICONHAND);
+            MessageBoxA(owner, check.message != nullptr ? check.message : "", check.subject, MB_OK);
+            return false;
+        }
+    }
+    return true;
+}
+
+// 1, or 0 at the first command that fails; later ones are not run.
+int RunInstallCommands(HWND owner, const SetupInfo& info)
+{
+    int result = 1;
+    for (int i = 0; i < info.installCommandCount; ++i) {
+        const CommandEntry& command = info.installCommands[i];
+        if (command.commandLine == nullptr || command.commandLine[0] == '\0')
+            continue;
+        CurrentFolderScope inFolder(info.installFolder);
+        EnableWindow(owner, FALSE);
+        result = RunCommand(info.installFolder, command.commandLine, command.wait);
+        EnableWindow(owner, TRUE);
+        if (!result)
+            return 0;
+    }
+    return result;
+}
+
+// The installed-file list of the run, read from the registry at the first
+// file and kept on the process heap.
+void* HeapAllocate(void*, size_t size)
+{
+    return HeapAlloc(GetProcessHeap(), 0, size);
+}
+
+void* HeapResize(void*, void* block, size_t size)
+{
+    return HeapReAlloc(GetProcessHeap(), 0, block, size);
+}
+
+void HeapRelease(void*, void* block)
+{
+    HeapFree(GetProcessHeap(), 0, block);
+}
+
+InstalledFileList gInstalledFiles = {{HeapAllocate, HeapResize, HeapRelease, nullptr}, false, false, 0,
+                                     nullptr, 0, 0, nullptr, 0, 0};
+
+// The list's key stays open from the first file to the end of the run: one
+// registry call per file instead of five.
+RegKey gInstalledFilesKey;
+
+// Makes sure the product key exists and opens its list. False when either
+// cannot be created; the next file tries again.
+bool OpenInstalledFilesKey()
+{
+    if (gInstalledFilesKey.get() != nullptr)
+        return true;
+    const char* productName = ActiveSetupInfo().productName;
+    char productKeyPath[kEntryTextSize];
+    char listKeyPath[kEntryTextSize];
+    if (!IsOneFolderName(productName) || !FormatProductKeyPath(productKeyPath, sizeof productKeyPath, productName) ||
+        !FormatInstalledFilesKeyPath(listKeyPath, sizeof listKeyPath, productName))
+        return false;
+    RegKey product;
+    return CreateKey(productKeyPath, product) && CreateKey(listKeyPath, gInstalledFilesKey);
+}
+
+ListedValue ReadListedValue(void* context, uint32_t index, char* data, size_t size)
+{
+    char name[kStoredDataSize];
+    DWORD nameSize = sizeof name;
+    DWORD dataSize = static_cast<DWORD>(size - 1);
+    const LONG status = RegEnumValueA(static_cast<HKEY>(context), index, name, &nameSize, nullptr, nullptr,
+                                      reinterpret_cast<BYTE*>(data), &dataSize);
+    if (status == ERROR_MORE_DATA)
+        return ListedValue::Other;
+    if (status != ERROR_SUCCESS)
+        return ListedValue::End;
+    data[dataSize] = '\0';
+    return ListedValue::Text;
+}
+
+bool WriteListedValue(void* context, const char* valueName, const char* data)
+{
+    return SetText(static_cast<HKEY>(context), valueName, data);
+}
+
+}  // namespace
+
+int FinishInstallation(HWND owner, int quiet, int packageJustExec, const char* packagePath, int forceAdmin,
+                       int forceUser)
+{
+    SetupInfo& info = ActiveSetupInfo();
+    if (!RequiredFilesPresent(owner, info))
+        return 0;
+    if (!packageJustExec)
+        RegisterProduct(info, packagePath, forceAdmin, forceUser);
+    if (!quiet) {
+        MessageBeep(MB_ICONHAND);
+        MessageBoxA(owner, InstalledProperlyText(IsJapaneseUi()), info.productName, MB_OK);
+    }
+    return RunInstallCommands(owner, info);
+}
+
+int RegisterProduct(SetupInfo& info, const char* packagePath, int forceAdmin, int forceUser)
+{
+    if (!IsOneFolderName(info.productName))
+        return 1;
+    char startMenuFolder[kStartMenuPathSize];
+    if (GetProductProgramsFolder(startMenuFolder, sizeof startMenuFolder, info)) {
+        CreateDirectoryA(startMenuFolder, nullptr);
+        CreateProductShortcuts(info, info.installFolder, startMenuFolder);
+    }
+    WriteUninstallEntry(info.productName, info.productVersion, info.installFolder, packagePath, forceAdmin, forceUser,
+                        gSetupState.packageSettings.totalInstallBytes);
+    return 1;
+}
+
+bool GetProductProgramsFolder(char* out, size_t size, const SetupInfo& info)
+{
+    // Without the system's Programs folder the path would start at the root
+    // of the current drive.
+    char programs[kStartMenuPathSize];
+    GetSpecialFolderPath(ProductProgramsFolderId(), programs, sizeof programs);
+    if (programs[0] == '\0' || !IsOneFolderName(info.productName)) {
+        out[0] = '\0';
+        return false;
+    }
+    if (CopyText(out, size, programs) && AppendText(out, size, "\\") && AppendText(out, size, info.productName))
+        return true;
+    out[0] = '\0';
+    return false;
+}
+
+void GetSpecialFolderPath(int folderId, char* out, size_t size)
+{
+    out[0] = '\0';
+    LPITEMIDLIST folder = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, folderId, &folder)))
+        return;
+    char path[MAX_PATH];
+    if (SHGetPathFromIDListA(folder, path))
+        CopyText(out, size, path);
+    FreeShellMemory(folder);
+}
+
+int CreateProductShortcuts(const SetupInfo& info, const char* installFolder, const char* startMenuFolder)
+{
+    for (int i = 0; i < info.shortcutCount; ++i) {
+        const ShortcutEntry& entry = info.shortcuts[i];
+        // A link name with a folder in it would put the link outside the Start-menu folder.
+        if (entry.linkName == nullptr || entry.target == nullptr || !IsOneFolderName(entry.linkName))
+            continue;
+        char target[kStartMenuPathSize] = "";
+        char link[kStartMenuPathSize] = "";
+        if (!AppendText(target, installFolder) || !AppendText(target, "\\") || !AppendText(target, entry.target) ||
+            !AppendText(link, startMenuFolder) || !AppendText(link, "\\") || !AppendText(link, entry.linkName) ||
+            !AppendText(link, ".lnk"))
+            continue;
+        CreateShortcut(link, target, installFolder);
+    }
+    return 1;
+}
+
+int CreateShortcut(const char* linkPath, const char* target, const char* workingFolder)
+{
+    ComSession session;
+    wchar_t wideLink[kLinkNameWideSize];
+    if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, linkPath, -1, wideLink, kLinkNameWideSize) == 0)
+        return 0;
+    return SaveShellLink(wideLink, target, workingFolder);
+}
+
+int WriteUninstallEntry(const char* productName, const char* productVersion, const char* installFolder,
+                        const char* packagePath, int forceAdmin, int forceUser, uint32_t productBytes)
+{
+    char uninstaller[kEntryTextSize];
+    char command[kEntryTextSize];
+    char quietCommand[kEntryTextSize];
+    char keyPath[kEntryTextSize];
+    if (!FormatUninstallerPath(uninstaller, sizeof uninstaller, installFolder) ||
+        !FormatUninstallCommand(command, sizeof command, uninstaller, forceAdmin, forceUser))
+        return 1;
+    CopyFileA(packagePath, uninstaller, FALSE);
+    RegKey key;
+    if (!FormatProductKeyPath(keyPath, sizeof keyPath, productName) || !CreateKey(keyPath, key))
+        return 1;
+    // The first value that cannot be written ends the entry; the quiet
+    // command, too long for its buffer, is left out alone.
+    if (!SetText(key.get(), "DisplayName", productName) || !SetText(key.get(), "DisplayVersion", productVersion) ||
+        !SetText(key.get(), "UninstallString", command) || !SetText(key.get(), "InstallLocation", installFolder) ||
+        !SetNumber(key.get(), "EstimatedSize", EstimatedSizeKiB(productBytes)) ||
+        !SetText(key.get(), "DisplayIcon", uninstaller) || !SetNumber(key.get(), "NoModify", 1) ||
+        !SetNumber(key.get(), "NoRepair", 1))
+        return 1;
+    if (FormatQuietUninstallCommand(quietCommand, sizeof quietCommand, uninstaller, forceAdmin, forceUser))
+        SetText(key.get(), "QuietUninstallString", quietCommand);
+    return 1;
+}
+
+void RecordInstalledFile(const char* memberName)
+{
+    if (!OpenInstalledFilesKey())
+        return;
+    const FileListStore store = {ReadListedValue, WriteListedValue, gInstalledFilesKey.get()};
+    RecordListedFile(gInstalledFiles, store, memberName);
+}
