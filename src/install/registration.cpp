@@ -28,6 +28,12 @@ public:
     RegKey& operator=(const RegKey&) = delete;
     HKEY get() const { return key_; }
     HKEY* out() { return &key_; }
+    HKEY Release()
+    {
+        HKEY key = key_;
+        key_ = nullptr;
+        return key;
+    }
 
 private:
     HKEY key_ = nullptr;
@@ -169,14 +175,15 @@ InstalledFileList gInstalledFiles = {{HeapAllocate, HeapResize, HeapRelease, nul
                                      nullptr, 0, 0, nullptr, 0, 0};
 
 // The list's key stays open from the first file to the end of the run: one
-// registry call per file instead of five.
-RegKey gInstalledFilesKey;
+// registry call per file instead of five. The system closes it with the
+// process (the engine has no runtime to run destructors of globals).
+HKEY gInstalledFilesKey;
 
 // Makes sure the product key exists and opens its list. False when either
 // cannot be created; the next file tries again.
 bool OpenInstalledFilesKey()
 {
-    if (gInstalledFilesKey.get() != nullptr)
+    if (gInstalledFilesKey != nullptr)
         return true;
     const char* productName = ActiveSetupInfo().productName;
     char productKeyPath[kEntryTextSize];
@@ -184,8 +191,11 @@ bool OpenInstalledFilesKey()
     if (!IsOneFolderName(productName) || !FormatProductKeyPath(productKeyPath, sizeof productKeyPath, productName) ||
         !FormatInstalledFilesKeyPath(listKeyPath, sizeof listKeyPath, productName))
         return false;
-    RegKey product;
-    return CreateKey(productKeyPath, product) && CreateKey(listKeyPath, gInstalledFilesKey);
+    RegKey product, list;
+    if (!CreateKey(productKeyPath, product) || !CreateKey(listKeyPath, list))
+        return false;
+    gInstalledFilesKey = list.Release();
+    return true;
 }
 
 ListedValue ReadListedValue(void* context, uint32_t index, char* data, size_t size)
@@ -325,6 +335,6 @@ void RecordInstalledFile(const char* memberName)
 {
     if (!OpenInstalledFilesKey())
         return;
-    const FileListStore store = {ReadListedValue, WriteListedValue, gInstalledFilesKey.get()};
+    const FileListStore store = {ReadListedValue, WriteListedValue, gInstalledFilesKey};
     RecordListedFile(gInstalledFiles, store, memberName);
 }
