@@ -39,16 +39,32 @@ private:
     HKEY key_ = nullptr;
 };
 
-// Creates the key, or opens it when it exists; key (empty) receives it.
-bool CreateKey(const char* path, RegKey& key)
+// Creates the key, or opens it when it exists; made tells which.
+bool CreateKey(const char* path, RegKey& key, bool* made = nullptr)
 {
     char noClass[] = "";
-    HKEY created = nullptr;
-    if (RegCreateKeyExA(ProductRegistryRoot(), path, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                        &created, nullptr) != ERROR_SUCCESS)
-        return false;
-    *key.out() = created;
-    return true;
+    DWORD disposition = 0;
+    const bool opened = RegCreateKeyExA(ProductRegistryRoot(), path, 0, noClass, REG_OPTION_NON_VOLATILE,
+                                        KEY_ALL_ACCESS, nullptr, key.out(), &disposition) == ERROR_SUCCESS;
+    if (made != nullptr)
+        *made = opened && disposition == REG_CREATED_NEW_KEY;
+    return opened;
+}
+
+// Deletes the key when it holds neither values nor subkeys (a key with
+// subkeys would go whole on the 9x family).
+void DeleteKeyIfEmpty(const char* path)
+{
+    DWORD subkeys = 1, values = 1;
+    {
+        RegKey key;
+        if (RegOpenKeyExA(ProductRegistryRoot(), path, 0, KEY_READ, key.out()) != ERROR_SUCCESS ||
+            RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                             nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return;
+    }
+    if (subkeys == 0 && values == 0)
+        RegDeleteKeyA(ProductRegistryRoot(), path);
 }
 
 // Texts are stored with their terminating zero counted.
@@ -174,13 +190,34 @@ void HeapRelease(void*, void* block)
 InstalledFileList gInstalledFiles = {{HeapAllocate, HeapResize, HeapRelease, nullptr}, false, false, 0,
                                      nullptr, 0, 0, nullptr, 0, 0};
 
+// What this run added to the installed-file list, so that a run whose files
+// could not all be installed can take it back.
+struct RunRecording {
+    bool started;         // the first file of the run has been recorded
+    bool madeProductKey;  // the keys did not exist before the run
+    bool madeListKey;
+    DWORD firstValue;     // the number of values the list held before the run
+};
+
+RunRecording gRunRecording;
+
+void NoteRunStart(HKEY list, bool madeProductKey, bool madeListKey)
+{
+    DWORD values = 0;
+    if (RegQueryInfoKeyA(list, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS)
+        return;
+    gRunRecording = {true, madeProductKey, madeListKey, values};
+}
+
 // The list's key stays open from the first file to the end of the run: one
 // registry call per file instead of five. The system closes it with the
 // process (the engine has no runtime to run destructors of globals).
 HKEY gInstalledFilesKey;
 
-// Makes sure the product key exists and opens its list. False when either
-// cannot be created; the next file tries again.
+// Makes sure the product key exists and opens its list, noting at the run's
+// first file what the list held before. False when either key cannot be
+// created; the next file tries again.
 bool OpenInstalledFilesKey()
 {
     if (gInstalledFilesKey != nullptr)
@@ -192,8 +229,11 @@ bool OpenInstalledFilesKey()
         !FormatInstalledFilesKeyPath(listKeyPath, sizeof listKeyPath, productName))
         return false;
     RegKey product, list;
-    if (!CreateKey(productKeyPath, product) || !CreateKey(listKeyPath, list))
+    bool madeProductKey = false, madeListKey = false;
+    if (!CreateKey(productKeyPath, product, &madeProductKey) || !CreateKey(listKeyPath, list, &madeListKey))
         return false;
+    if (!gRunRecording.started)
+        NoteRunStart(list.get(), madeProductKey, madeListKey);
     gInstalledFilesKey = list.Release();
     return true;
 }
@@ -220,6 +260,15 @@ bool WriteListedValue(void* context, const char* valueName, const char* data)
 
 }  // namespace
 
+bool CopyUninstaller(const char* packagePath, const char* uninstaller)
+{
+    if (CopyFileA(packagePath, uninstaller, FALSE))
+        return true;
+    // A copy cut short (a full disk) could not run; it goes.
+    DeleteFileA(uninstaller);
+    return false;
+}
+
 int FinishInstallation(HWND owner, int quiet, int packageJustExec, const char* packagePath, int forceAdmin,
                        int forceUser)
 {
@@ -239,12 +288,19 @@ int RegisterProduct(SetupInfo& info, const char* packagePath, int forceAdmin, in
 {
     if (!IsOneFolderName(info.productName))
         return 1;
+    // Nothing is registered that no uninstaller could remove.
+    char uninstaller[kEntryTextSize];
+    if (!FormatUninstallerPath(uninstaller, sizeof uninstaller, info.installFolder) ||
+        !CopyUninstaller(packagePath, uninstaller)) {
+        WithdrawRecordedFiles();
+        return 1;
+    }
     char startMenuFolder[kStartMenuPathSize];
     if (GetProductProgramsFolder(startMenuFolder, sizeof startMenuFolder, info)) {
         CreateDirectoryA(startMenuFolder, nullptr);
         CreateProductShortcuts(info, info.installFolder, startMenuFolder);
     }
-    WriteUninstallEntry(info.productName, info.productVersion, info.installFolder, packagePath, forceAdmin, forceUser,
+    WriteUninstallEntry(info.productName, info.productVersion, info.installFolder, forceAdmin, forceUser,
                         gSetupState.packageSettings.totalInstallBytes);
     return 1;
 }
@@ -305,7 +361,7 @@ int CreateShortcut(const char* linkPath, const char* target, const char* working
 }
 
 int WriteUninstallEntry(const char* productName, const char* productVersion, const char* installFolder,
-                        const char* packagePath, int forceAdmin, int forceUser, uint32_t productBytes)
+                        int forceAdmin, int forceUser, uint32_t productBytes)
 {
     char uninstaller[kEntryTextSize];
     char command[kEntryTextSize];
@@ -314,7 +370,6 @@ int WriteUninstallEntry(const char* productName, const char* productVersion, con
     if (!FormatUninstallerPath(uninstaller, sizeof uninstaller, installFolder) ||
         !FormatUninstallCommand(command, sizeof command, uninstaller, forceAdmin, forceUser))
         return 1;
-    CopyFileA(packagePath, uninstaller, FALSE);
     RegKey key;
     if (!FormatProductKeyPath(keyPath, sizeof keyPath, productName) || !CreateKey(keyPath, key))
         return 1;
@@ -337,4 +392,35 @@ void RecordInstalledFile(const char* memberName)
         return;
     const FileListStore store = {ReadListedValue, WriteListedValue, gInstalledFilesKey};
     RecordListedFile(gInstalledFiles, store, memberName);
+}
+
+void WithdrawRecordedFiles()
+{
+    const char* productName = ActiveSetupInfo().productName;
+    char productKeyPath[kEntryTextSize];
+    char listKeyPath[kEntryTextSize];
+    if (!gRunRecording.started || !FormatProductKeyPath(productKeyPath, sizeof productKeyPath, productName) ||
+        !FormatInstalledFilesKeyPath(listKeyPath, sizeof listKeyPath, productName))
+        return;
+    gRunRecording.started = false;
+    FreeInstalledFileList(gInstalledFiles);
+    if (gInstalledFilesKey != nullptr)
+        RegCloseKey(gInstalledFilesKey);
+    gInstalledFilesKey = nullptr;
+    {
+        // The run's names were appended behind the earlier ones, numbered on.
+        RegKey list;
+        if (RegOpenKeyExA(ProductRegistryRoot(), listKeyPath, 0, KEY_ALL_ACCESS, list.out()) != ERROR_SUCCESS)
+            return;
+        for (uint32_t number = gRunRecording.firstValue;; ++number) {
+            char valueName[kFileValueNameSize];
+            FormatFileValueName(valueName, number);
+            if (RegDeleteValueA(list.get(), valueName) != ERROR_SUCCESS)
+                break;
+        }
+    }
+    if (gRunRecording.madeListKey)
+        DeleteKeyIfEmpty(listKeyPath);
+    if (gRunRecording.madeProductKey)
+        DeleteKeyIfEmpty(productKeyPath);
 }

@@ -14,9 +14,11 @@
 int FinishInstallation(HWND owner, int quiet, int packageJustExec, const char* packagePath, int forceAdmin,
                        int forceUser);
 
-// The Start-menu folder, the shortcuts and the Uninstall entry with the
-// uninstaller. Failures never fail the installation: always 1. A product
-// name that cannot be one folder name registers nothing.
+// The uninstaller beside the product, then the Start-menu folder, the
+// shortcuts and the Uninstall entry. Failures never fail the installation:
+// always 1. A product name that cannot be one folder name registers nothing;
+// an uninstaller that cannot be put in place registers nothing either and
+// takes back the run's installed-file list.
 int RegisterProduct(SetupInfo& info, const char* packagePath, int forceAdmin, int forceUser);
 
 // The product's Start-menu folder into out (size bytes). False, out empty,
@@ -34,10 +36,19 @@ int CreateProductShortcuts(const SetupInfo& info, const char* installFolder, con
 // is given. 1 when the file was saved.
 int CreateShortcut(const char* linkPath, const char* target, const char* workingFolder);
 
-// Copies the package carrier into the install folder as the uninstaller and
-// writes the product's values under its Uninstall key. Always 1.
+// Copies the package carrier to the uninstaller's path; a failed copy is
+// deleted. True when the whole carrier is there.
+bool CopyUninstaller(const char* packagePath, const char* uninstaller);
+
+// Writes the product's values under its Uninstall key. Always 1.
 int WriteUninstallEntry(const char* productName, const char* productVersion, const char* installFolder,
-                        const char* packagePath, int forceAdmin, int forceUser, uint32_t productBytes);
+                        int forceAdmin, int forceUser, uint32_t productBytes);
 
 // Notes one installed member for the uninstaller.
 void RecordInstalledFile(const char* memberName);
+
+// Takes back what this run recorded, for a run whose files could not all be
+// installed: the names it appended to the list, and the list and product
+// keys when the run made them and they are empty again. What earlier runs
+// recorded stays.
+void WithdrawRecordedFiles();

@@ -9,6 +9,7 @@
 #include "install/launch.h"
 #include "install/registration.h"
 #include "package/cabinet_extraction.h"
+#include "package/file_ops.h"
 #include "package/package_loader.h"
 #include "setup/run_decisions.h"
 #include "setup/setup_state.h"
@@ -60,6 +61,18 @@ void CreateWorkFile(RunLocals& run)
         return;
     if (!GetTempFileNameA(run.tempFolder, "IL", 0, gSetupState.packageTempFile))
         gSetupState.packageTempFile[0] = '\0';
+}
+
+// An installing run reads the carrier twice (settings, then cabinet) and
+// copies it as the uninstaller at the end. It keeps the file open from the
+// start, letting others only read it, so that nobody can delete, cut or
+// rewrite it while the run waits for the user.
+HANDLE HoldCarrier(const RunOptions& options)
+{
+    if (!options.isInstall || options.srcInstaller[0] == '\0')
+        return INVALID_HANDLE_VALUE;
+    return CreateFileA(options.srcInstaller, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 void TakeOptions(const RunOptions& options)
@@ -187,6 +200,7 @@ int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, const char*, int sh
     QueryUserName(userName);
     EvaluateOptions(count, entries, run.ownFileName, userName, CreateFolderIgnoringFailure, run.options);
     TakeOptions(run.options);
+    const FileHandle carrier(HoldCarrier(run.options));
 
     CreateWorkFile(run);
     if (!LoadPackageSettings(gSetupState.packageSettings, run.options.srcInstaller)) {
@@ -265,6 +279,8 @@ int RunInstallStep(InstallRequest& request, const char* sourceFile, int forceAdm
 {
     request.result = 0;
     request.result = RunInstallDialog(gSetupState.mainWindow, request.instance, request.setDir, request.justExec);
+    if (!request.result)
+        WithdrawRecordedFiles();
     if (request.result) {
         PumpMessages();
         if (!gSetupState.justDecomp)

@@ -441,13 +441,13 @@ INSTANTIATE_TEST_SUITE_P(
                                " \"-ForceAdmin\" \"-ForceUser\""}),
     [](const ::testing::TestParamInfo<RootCase>& info) { return std::string(info.param.label); });
 
-void DialogInstall(const RunResult& run, const std::string& name,
+void DialogInstall(const RunResult& run, const std::string& name, const std::string& caption,
                    const std::string& folder, bool japanese)
 {
     ExpectCleanRun(run);
     ASSERT_EQ(run.boxes.size(), 3u);
     EXPECT_TRUE(run.boxes[0].HasButton(1000)) << "the install dialog";
-    ExpectBox(run.boxes[2], japanese ? "インストール試験" : name, japanese ? kInstalledJapanese : kInstalled);
+    ExpectBox(run.boxes[2], caption, japanese ? kInstalledJapanese : kInstalled);
     ExpectUninstallEntry(HKEY_LOCAL_MACHINE, name, folder, "", ProductBytes({MemberOf("a.txt")}));
     EXPECT_EQ(ListedFiles(HKEY_LOCAL_MACHINE, name), (Listed{{"file00000", "a.txt"}}));
     EXPECT_EQ(ReadShortcut(ProgramsFolder(CSIDL_COMMON_PROGRAMS) + "\\" + name + "\\A.lnk").workingFolder, folder);
@@ -462,21 +462,23 @@ TEST_F(RegistrationScenario, DialogInstallRegisters)
 
     RunResult run = Run(product, {}, {{Answer::Ok}, {Answer::Yes}, {Answer::Ok}});
 
-    DialogInstall(run, name, folder, false);
+    DialogInstall(run, name, name, folder, false);
 }
 
 TEST_F(RegistrationScenario, DialogInstallRegistersInJapanese)
 {
-    const std::string name = kJapaneseProductName;
+    // 画面試験: a name of its own, so that no other Japanese scenario running
+    // beside this one shares its Uninstall entry.
+    const std::string name = "\x89\xE6\x96\xCA\x8E\x8E\x8C\xB1";
     Forget(name);
     products_.push_back(name);
     const std::string folder = work_ + "\\Chosen";
-    ProductSpec product{.installFolder = folder, .members = {MemberOf("a.txt")}};
+    ProductSpec product{.japaneseName = name, .installFolder = folder, .members = {MemberOf("a.txt")}};
     product.shortcuts = {{"A", "a.txt"}};
 
     RunResult run = Run(product, {}, {{Answer::Ok}, {Answer::Yes}, {Answer::Ok}}, true);
 
-    DialogInstall(run, name, folder, true);
+    DialogInstall(run, name, "画面試験", folder, true);
 }
 
 TEST_F(RegistrationScenario, ReinstallKeepsTheListAndAppendsNewFilesOnce)
@@ -525,13 +527,16 @@ TEST_F(RegistrationScenario, FailingInstallCommandFailsTheRunAfterTheSuccessBox)
 
 TEST_F(RegistrationScenario, FailingInstallCommandFailsTheRunAfterTheSuccessBoxInJapanese)
 {
+    // 失敗試験: a name of its own, so that no other Japanese scenario running
+    // beside this one shares its Uninstall entry.
     ProductSpec product = FailingSpec("unused");
-    Forget(kJapaneseProductName);
-    products_.push_back(kJapaneseProductName);
+    product.japaneseName = "\x8E\xB8\x94s\x8E\x8E\x8C\xB1";
+    Forget(product.japaneseName);
+    products_.push_back(product.japaneseName);
 
     RunResult run = Run(product, {"-SetDir", folder_}, {{Answer::Ok}, {Answer::Ok}}, true);
 
-    FailingCommand(run, folder_, "インストール試験", true);
+    FailingCommand(run, folder_, "失敗試験", true);
 }
 
 TEST_F(RegistrationScenario, MissingRequiredFileShowsThePackagesMessageAndFails)
