@@ -32,7 +32,7 @@ endif()
 # The engine's own code: small, no exceptions, no RTTI, warnings are errors.
 set(ENGINE_CODE_FLAGS -Wall -Wextra -Werror -fno-exceptions -fno-rtti)
 if(WIN32)
-    list(APPEND ENGINE_CODE_FLAGS -Os -ffunction-sections -fdata-sections
+    list(APPEND ENGINE_CODE_FLAGS -Os -ffunction-sections
         -fno-threadsafe-statics -fno-asynchronous-unwind-tables)
 endif()
 
@@ -198,6 +198,21 @@ function(engine_tool name)
     endif()
 endfunction()
 
+# The shipped Windows programs link no C runtime: Windows 95 as first shipped
+# has no msvcrt.dll. runtime_shell supplies their entry point and the few
+# memory and string routines the compiler calls; libgcc its arithmetic and
+# stack probes.
+function(engine_link_freestanding target)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(entry _ProcessEntry)
+    else()
+        set(entry ProcessEntry)
+    endif()
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:runtime_shell>)
+    target_link_options(${target} PRIVATE -nostdlib -nostartfiles "-Wl,--entry=${entry}")
+    target_link_libraries(${target} PRIVATE kernel32 gcc)
+endfunction()
+
 # installer.exe: every core and shell object, the resources, nothing else.
 function(engine_link_installer)
     if(NOT WIN32)
@@ -209,6 +224,7 @@ function(engine_link_installer)
     add_executable(installer WIN32 ${rc})
     target_link_libraries(installer PRIVATE ${core} ${shell} ${ENGINE_SYSTEM_LIBS})
     target_link_options(installer PRIVATE -s -Wl,--gc-sections -Os)
+    engine_link_freestanding(installer)
     add_custom_command(TARGET installer POST_BUILD
         COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:installer> -P "${PROJECT_SOURCE_DIR}/cmake/PrintSize.cmake")
     if(ENGINE_SHIPS)

@@ -5,10 +5,8 @@
 #include <windows.h>
 
 #include <fcntl.h>
-#include <io.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "package/extract_member_names.h"
@@ -46,49 +44,70 @@ struct ExtractionState {
 
 ExtractionState gExtraction;
 
-// The decoder's memory and file operations: the runtime's heap and its
-// low-level files. A handle given to the decoder is the runtime's handle plus
-// one: a GUI program may get handle 0 for a file, and a handle of 0 answering
-// CopyFile would make the decoder skip the member instead of writing it.
+// The decoder's memory and file operations: the process heap and the
+// system's files, behind the runtime-style interface the decoder is written
+// for (open flags and modes of <fcntl.h>, -1 for failures).
 void* Allocate(size_t size)
 {
-    return malloc(size);
+    return HeapAlloc(GetProcessHeap(), 0, size);
 }
 
 void Free(void* memory)
 {
-    free(memory);
+    HeapFree(GetProcessHeap(), 0, memory);
 }
 
-int RuntimeHandle(intptr_t handle)
+HANDLE SystemHandle(intptr_t handle)
 {
-    return static_cast<int>(handle - 1);
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+// A file opened for writing is created as the flags say; one opened for
+// reading must exist. Others may read and write it meanwhile, as with the
+// runtime's files.
+DWORD CreationDisposition(int openFlags)
+{
+    if (openFlags & _O_EXCL)
+        return CREATE_NEW;
+    if (openFlags & _O_TRUNC)
+        return (openFlags & _O_CREAT) ? CREATE_ALWAYS : TRUNCATE_EXISTING;
+    return (openFlags & _O_CREAT) ? OPEN_ALWAYS : OPEN_EXISTING;
 }
 
 intptr_t Open(const char* name, int openFlags, int permissionMode)
 {
-    const int handle = _open(name, openFlags, permissionMode);
-    return handle == -1 ? -1 : static_cast<intptr_t>(handle) + 1;
+    const bool writing = (openFlags & (_O_WRONLY | _O_RDWR)) != 0;
+    const DWORD access = (openFlags & _O_RDWR) ? GENERIC_READ | GENERIC_WRITE : writing ? GENERIC_WRITE : GENERIC_READ;
+    const DWORD attributes = (openFlags & _O_CREAT) && !(permissionMode & _S_IWRITE) ? FILE_ATTRIBUTE_READONLY
+                                                                                      : FILE_ATTRIBUTE_NORMAL;
+    const DWORD hints = (openFlags & _O_SEQUENTIAL) ? FILE_FLAG_SEQUENTIAL_SCAN : 0;
+    HANDLE file = CreateFileA(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CreationDisposition(openFlags),
+                              attributes | hints, nullptr);
+    return file == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(file);
 }
 
 int Read(intptr_t handle, void* buffer, unsigned int count)
 {
-    return _read(RuntimeHandle(handle), buffer, count);
+    DWORD got = 0;
+    return ReadFile(SystemHandle(handle), buffer, count, &got, nullptr) ? static_cast<int>(got) : -1;
 }
 
 int Write(intptr_t handle, const void* buffer, unsigned int count)
 {
-    return _write(RuntimeHandle(handle), buffer, count);
+    DWORD written = 0;
+    return WriteFile(SystemHandle(handle), buffer, count, &written, nullptr) ? static_cast<int>(written) : -1;
 }
 
 int Close(intptr_t handle)
 {
-    return _close(RuntimeHandle(handle));
+    return CloseHandle(SystemHandle(handle)) ? 0 : -1;
 }
 
+// The origins of the runtime's seek are the system's: start, current, end.
 int32_t Seek(intptr_t handle, int32_t offset, int origin)
 {
-    return _lseek(RuntimeHandle(handle), offset, origin);
+    const DWORD position = SetFilePointer(SystemHandle(handle), offset, nullptr, static_cast<DWORD>(origin));
+    return position == INVALID_SET_FILE_POINTER ? -1 : static_cast<int32_t>(position);
 }
 
 // Owns a decoder; Destroy reports whether it was destroyed cleanly.
@@ -170,7 +189,7 @@ intptr_t OpenMemberFile(const CabNotification& member)
 // closed: no later write can move them, and the file need not be opened again.
 void StampMemberFile(intptr_t handle, const CabNotification& member)
 {
-    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(RuntimeHandle(handle)));
+    const HANDLE file = SystemHandle(handle);
     SYSTEMTIME now;
     GetSystemTime(&now);
     FILETIME written, localStamp, stamp;

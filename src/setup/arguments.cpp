@@ -1,9 +1,9 @@
 #include "setup/arguments.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/read_only_file.h"
 #include "text/bounded_text.h"
 #include "text/text_scan.h"
 
@@ -11,26 +11,28 @@ namespace {
 
 // Reads a file the way the C runtime's text mode on Windows does: a carriage
 // return followed by a line feed reads as one line feed, and Ctrl+Z ends the
-// file. The file itself is opened in binary mode, so the same bytes give the
-// same lines on every system.
+// file. The file itself is read as bytes, so the same bytes give the same
+// lines on every system.
 class TextModeReader {
 public:
-    explicit TextModeReader(FILE* file) : file_(file) {}
+    static constexpr int kEnd = -1;
+
+    explicit TextModeReader(ReadOnlyFile& file) : file_(file) {}
 
     int Next()
     {
         if (ended_)
-            return EOF;
+            return kEnd;
         int c = pending_;
         pending_ = kNothing;
         if (c == kNothing)
-            c = fgetc(file_);
-        if (c == EOF || c == 0x1A) {
+            c = NextByte();
+        if (c == kEnd || c == 0x1A) {
             ended_ = true;
-            return EOF;
+            return kEnd;
         }
         if (c == '\r') {
-            int following = fgetc(file_);
+            int following = NextByte();
             if (following == '\n')
                 return '\n';
             pending_ = following;
@@ -40,7 +42,22 @@ public:
 
 private:
     static constexpr int kNothing = -2;
-    FILE* file_;
+
+    int NextByte()
+    {
+        if (next_ == filled_) {
+            filled_ = file_.Read(buffer_, sizeof buffer_);
+            next_ = 0;
+            if (filled_ == 0)
+                return kEnd;
+        }
+        return static_cast<unsigned char>(buffer_[next_++]);
+    }
+
+    ReadOnlyFile& file_;
+    unsigned char buffer_[512];
+    size_t next_ = 0;
+    size_t filled_ = 0;
     int pending_ = kNothing;
     bool ended_ = false;
 };
@@ -52,7 +69,7 @@ int ReadLinePiece(TextModeReader& reader, char* piece, size_t size)
     size_t length = 0;
     while (length + 1 < size) {
         const int c = reader.Next();
-        if (c == EOF)
+        if (c == TextModeReader::kEnd)
             break;
         piece[length++] = static_cast<char>(c);
         if (c == '\n')
@@ -97,8 +114,8 @@ bool IsTempName(const char* component, size_t length)
 void ReadArgumentFile(int* count, char** entries, int capacity, const char* fileName)
 {
     *count = 0;
-    FILE* file = fopen(fileName, "rb");
-    if (file == nullptr)
+    ReadOnlyFile file(fileName);
+    if (!file.IsOpen())
         return;
     TextModeReader reader(file);
     char piece[kArgumentLineSize];
@@ -111,7 +128,6 @@ void ReadArgumentFile(int* count, char** entries, int capacity, const char* file
             break;
         entries[(*count)++] = entry;
     }
-    fclose(file);
 }
 
 int HasOption(const char* name, int count, char* const* entries)
@@ -178,8 +194,9 @@ int RewriteTempComponents(char* path, size_t size, const char* userName, void (*
         remaining = slash;
     }
 
-    char replacement[kArgumentLineSize + 8];
-    snprintf(replacement, sizeof replacement, "tteemmpp%s", userName);
+    char replacement[kArgumentLineSize + 8] = "tteemmpp";
+    if (!AppendText(replacement, userName))
+        return 0;
 
     // Build the result, remembering where each examined component ends.
     char result[kArgumentLineSize * 2];

@@ -1,10 +1,11 @@
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 
+#include "runtime/command_line.h"
 #include "setup/arguments.h"
 #include "setup/setup_state.h"
+#include "text/bounded_text.h"
 #include "text/text_scan.h"
 
 namespace {
@@ -22,27 +23,34 @@ int UseModulePath(char** entries)
     return 1;
 }
 
+// The command line split into arguments; the split texts live until the
+// process ends. Returns how many there are, or 0 when there is no memory.
+int SplitOwnCommandLine(char** entries)
+{
+    const char* line = GetCommandLineA();
+    char* storage = static_cast<char*>(malloc(strlen(line) + 2));
+    return storage != nullptr ? SplitCommandLine(line, storage, entries, kMaxArguments) : 0;
+}
+
 }  // namespace
 
 int InstallerMain(HINSTANCE instance, HINSTANCE previousInstance, const char* commandLine, int showCommand)
 {
     UseCodePage(GetACP());
     static char* entries[kMaxArguments];
+    const int argumentCount = SplitOwnCommandLine(entries);
     int count = 0;
 
     // The argument file is argument 0 followed by ".param"; a name that does
     // not fit is no name at all, so no other file is read or deleted.
     char fileName[kArgumentLineSize];
-    const int needed = snprintf(fileName, sizeof fileName, "%s%s", __argc > 0 ? __argv[0] : "", ".param");
-    const bool haveFileName = __argc > 0 && needed > 0 && static_cast<size_t>(needed) < sizeof fileName;
+    const bool haveFileName = argumentCount > 0 && CopyText(fileName, entries[0]) && AppendText(fileName, ".param");
 
-    if (__argc == 1) {
+    if (argumentCount == 1) {
         if (haveFileName)
             ReadArgumentFile(&count, entries, kMaxArguments, fileName);
-    } else {
-        count = __argc < kMaxArguments ? __argc : kMaxArguments;
-        for (int i = 0; i < count; ++i)
-            entries[i] = __argv[i];
+    } else if (argumentCount > 1) {
+        count = argumentCount < kMaxArguments ? argumentCount : kMaxArguments;
     }
     if (count == 0)
         count = UseModulePath(entries);

@@ -19,12 +19,8 @@
 #include "ui/splash_window.h"
 #include "uninstall/uninstaller.h"
 
-// Zeroed at start-up but for the mode, which starts as installing.
-SetupState gSetupState = [] {
-    SetupState state{};
-    state.isInstall = 1;
-    return state;
-}();
+// Zeroed at start-up; a run starts as installing (RunSetup).
+SetupState gSetupState;
 
 namespace {
 
@@ -193,6 +189,7 @@ int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, const char*, int sh
 {
     static RunLocals run;
     ZeroMemory(&run, sizeof run);
+    gSetupState.isInstall = 1;
     ZeroMemory(&gSetupState.packageSettings, sizeof gSetupState.packageSettings);
     gSetupState.mainWindow = nullptr;
     gSetupState.splashBitmap = nullptr;

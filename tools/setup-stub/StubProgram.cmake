@@ -14,8 +14,9 @@ function(setup_stub_program name carried_file carried_target)
         DEPENDS "${rc}" ${carried_target} "${carried_file}" "${PROJECT_SOURCE_DIR}/tools/setup-stub/stub_resources.h"
         VERBATIM)
     add_executable(${name} WIN32 "${res}" $<TARGET_OBJECTS:setup_stub_code>)
-    target_link_libraries(${name} PRIVATE package_core package_shell text_core text_shell ${ENGINE_SYSTEM_LIBS})
+    target_link_libraries(${name} PRIVATE package_core package_shell text_core text_shell runtime_core ${ENGINE_SYSTEM_LIBS})
     target_link_options(${name} PRIVATE -s -Wl,--gc-sections -Os)
+    engine_link_freestanding(${name})
     if(S_DIST AND ENGINE_SHIPS)
         add_custom_command(TARGET ${name} POST_BUILD
             COMMAND ${CMAKE_COMMAND} -E make_directory "${ENGINE_DIST_DIR}"

@@ -11,6 +11,8 @@
 #include <cstring>
 
 #include "package/file_ops.h"
+#include "runtime/command_line.h"
+#include "setup/arguments.h"
 #include "package/package_loader.h"
 #include "text/bounded_text.h"
 #include "text/language.h"
@@ -81,7 +83,7 @@ public:
 
     // The engine's argument file: its own path, "-srcInstaller" with the
     // stub's path, "-u" for the uninstaller, then the stub's own arguments.
-    bool WriteArguments(const char* ownPath, bool uninstall)
+    bool WriteArguments(const char* ownPath, bool uninstall, int count, char* const* arguments)
     {
         if (!CopyText(argumentFile_, path_) || !AppendText(argumentFile_, ".param")) {
             argumentFile_[0] = '\0';
@@ -93,8 +95,8 @@ public:
         bool ok = Line(file, path_) && Line(file, "-srcInstaller") && Line(file, ownPath);
         if (uninstall)
             ok = ok && Line(file, "-u");
-        for (int i = 1; ok && i < __argc; ++i)
-            ok = Line(file, __argv[i]);
+        for (int i = 1; ok && i < count; ++i)
+            ok = Line(file, arguments[i]);
         return ok;
     }
 
@@ -160,10 +162,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     const char* ownFileName = ownPath + slash + 1;
     bool uninstall = EqualsIgnoringAsciiCase(ownFileName, kUninstallerName);
 
+    // The engine reads no more entries than it can hold; more are not passed on.
+    static char* arguments[kMaxArguments];
+    const char* line = GetCommandLineA();
+    char* storage = static_cast<char*>(malloc(strlen(line) + 2));
+    const int found = storage != nullptr ? SplitCommandLine(line, storage, arguments, kMaxArguments) : 0;
+    const int count = found < kMaxArguments ? found : kMaxArguments;
+
     char folder[kFolderSize];
     EngineCopy engine;
-    if (GetInstallerTempFolder(sizeof folder, folder) == 0 || folder[0] == '\0' || !engine.Place(folder) ||
-        !engine.WriteArguments(ownPath, uninstall) || !RunEngine(engine.path()))
+    if (storage == nullptr || GetInstallerTempFolder(sizeof folder, folder) == 0 || folder[0] == '\0' ||
+        !engine.Place(folder) || !engine.WriteArguments(ownPath, uninstall, count, arguments) ||
+        !RunEngine(engine.path()))
         ShowStartFailure(ownFileName);
     return 0;
 }

@@ -1,0 +1,120 @@
+// The shipped Windows programs must load on every Windows from 95 on: they may
+// import only functions that Windows 95's own DLLs export (the list beside
+// this file, reviewed by hand), they link no C runtime DLL, and their headers
+// ask for nothing a 95 loader does not know.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/common/pe_imports.h"
+
+namespace {
+
+const std::string kDistFolder = ENGINE_DIST_DIR;
+const char* const kShippedPrograms[] = {"installer.exe", "setup-stub.exe"};
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return text;
+}
+
+// "DLL function" per line; '#' starts a comment. DLL names compare without case.
+std::set<std::string> AllowedImports()
+{
+    std::ifstream in(std::string(ENGINE_SOURCE_DIR) + "/tests/host/runtime/windows95_imports.txt");
+    std::set<std::string> allowed;
+    std::string line;
+    while (std::getline(in, line)) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream fields(line);
+        std::string dll, function;
+        if (fields >> dll >> function)
+            allowed.insert(Upper(dll) + " " + function);
+    }
+    return allowed;
+}
+
+class ShippedProgram : public testing::TestWithParam<const char*> {
+protected:
+    std::vector<uint8_t> Image()
+    {
+        const std::string path = kDistFolder + "/" + GetParam();
+        std::vector<uint8_t> image = ReadWholeFile(path);
+        EXPECT_FALSE(image.empty()) << path << " is missing: build the Windows tree (make) first";
+        return image;
+    }
+};
+
+TEST_P(ShippedProgram, ImportsOnlyWhatWindows95Exports)
+{
+    const std::set<std::string> allowed = AllowedImports();
+    ASSERT_GT(allowed.size(), 100u);
+    std::vector<pe::Import> imports;
+    std::string error;
+    const std::vector<uint8_t> image = Image();
+    ASSERT_TRUE(pe::ReadImports(image, imports, error)) << error;
+    ASSERT_FALSE(imports.empty());
+    for (const pe::Import& import : imports)
+        EXPECT_TRUE(allowed.count(Upper(import.dll) + " " + import.function))
+            << GetParam() << " imports " << import.dll << " " << import.function << ", which is not on the list";
+}
+
+TEST_P(ShippedProgram, HeadersSuitWindows95)
+{
+    pe::LoaderFacts facts;
+    std::string error;
+    ASSERT_TRUE(pe::ReadLoaderFacts(Image(), facts, error)) << error;
+    EXPECT_FALSE(facts.is64);
+    EXPECT_EQ(facts.subsystem, 2) << "a Windows GUI program";
+    EXPECT_EQ(facts.majorSubsystemVersion, 4);
+    EXPECT_EQ(facts.minorSubsystemVersion, 0);
+    EXPECT_FALSE(facts.hasTlsDirectory) << "thread-local data needs a loader newer than 95's for DLL-less callbacks";
+}
+
+// No instruction may use the SSE registers: the first Pentium and its
+// contemporaries have none.
+TEST_P(ShippedProgram, NeedsNoSse)
+{
+    const std::string path = kDistFolder + "/" + GetParam();
+    ASSERT_FALSE(ReadWholeFile(path).empty()) << path << " is missing";
+    const std::string command = "i686-w64-mingw32-objdump -d '" + path + "'";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    ASSERT_NE(pipe, nullptr);
+    char line[1024];
+    size_t instructions = 0;
+    while (fgets(line, sizeof line, pipe.get()) != nullptr) {
+        const std::string text(line);
+        if (text.find(":\t") != std::string::npos)
+            ++instructions;
+        EXPECT_EQ(text.find("%xmm"), std::string::npos) << text;
+    }
+    EXPECT_GT(instructions, 1000u) << "the disassembly was read";
+}
+
+std::string ProgramName(const testing::TestParamInfo<const char*>& info)
+{
+    std::string name;
+    for (const char* p = info.param; *p != '.'; ++p)
+        name.push_back(*p == '-' ? '_' : *p);
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, ShippedProgram, testing::ValuesIn(kShippedPrograms), ProgramName);
+
+}  // namespace
