@@ -156,3 +156,23 @@ bool JoinPath(char* output, size_t size, const char* folder, const char* name)
     output[total] = '\0';
     return true;
 }
+
+bool CutLastComponent(char* path)
+{
+    const int length = static_cast<int>(strlen(path));
+    if (length == 0)
+        return false;
+    const bool hasDrive = length >= 2 && path[1] == ':' && !IsDoubleBytePair(path);
+    const int last = FindByte(path, length, '\\', 0);
+    int keep;
+    if (last < 0)
+        keep = hasDrive ? 2 : 0;
+    else if (last == 0 || (last == 1 && path[0] == '\\') || (last == 2 && hasDrive))
+        keep = last + 1;
+    else
+        keep = last;
+    if (keep >= length)
+        return false;
+    path[keep] = '\0';
+    return true;
+}

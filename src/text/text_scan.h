@@ -28,6 +28,12 @@ int NextTokenOf(const char* text, char* token, int* position);
 // Refuses (false, output empty) when the result would not fit.
 bool JoinPath(char* output, size_t size, const char* folder, const char* name);
 
+// Cuts the path's last component and the backslash before it, keeping a
+// root's backslash: "C:\a\b" becomes "C:\a", "C:\a" becomes "C:\", "\a"
+// becomes "\", a name without a folder becomes empty ("X:" stays for
+// "X:name"). Returns false when the path had nothing to cut.
+bool CutLastComponent(char* path);
+
 template <size_t N>
 bool JoinPath(char (&output)[N], const char* folder, const char* name)
 {

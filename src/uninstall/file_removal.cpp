@@ -1,7 +1,6 @@
 #include "uninstall/file_removal.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include "text/bounded_text.h"
 #include "text/text_scan.h"
@@ -123,6 +122,6 @@ void StepOutOfFolder(const char* path)
     SetCurrentDirectoryA(saved);
     if (insideLength == 0 || insideLength >= sizeof inside || lstrcmpiA(saved, inside) != 0)
         return;
-    PathRemoveFileSpecA(saved);
+    CutLastComponent(saved);
     SetCurrentDirectoryA(saved);
 }

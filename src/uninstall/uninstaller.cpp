@@ -1,6 +1,5 @@
 #include "uninstall/uninstaller.h"
 
-#include <shlwapi.h>
 
 #include "install/current_folder.h"
 #include "install/launch.h"
@@ -63,7 +62,7 @@ bool TakeInstallFolder(SetupInfo& info, const char* packagePath)
         info.installFolder[0] = '\0';
         return false;
     }
-    PathRemoveFileSpecA(info.installFolder);
+    CutLastComponent(info.installFolder);
     return true;
 }
 
@@ -89,7 +88,7 @@ bool IsSystemOwnFolder(const char* folder)
     GetSpecialFolderPath(kProfileFolderId, folders[kProfile], kFolderSize);
     CopyText(folders[kProfiles], folders[kProfile]);
     if (folders[kProfiles][0] != '\0')
-        PathRemoveFileSpecA(folders[kProfiles]);
+        CutLastComponent(folders[kProfiles]);
     SystemFolder(GetWindowsDirectoryA, folders[kWindows]);
     SystemFolder(GetSystemDirectoryA, folders[kSystem]);
     const char* list[kCount];

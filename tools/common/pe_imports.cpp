@@ -42,7 +42,7 @@ bool ReadLookupTable(const Image& image, const std::string& dll, uint32_t tableR
         const bool byOrdinal = image.is64 ? (entry >> 63) != 0 : (entry >> 31) != 0;
         Import import{dll, {}};
         if (byOrdinal)
-            import.function = "#" + std::to_string(entry & 0xFFFF);
+            import.function.append(1, '#').append(std::to_string(entry & 0xFFFF));
         else if (!ReadName(image, static_cast<uint32_t>(entry & 0x7FFFFFFF) + 2, import.function))
             return false;
         imports.push_back(import);

@@ -138,6 +138,38 @@ TEST(JoinPath, OutputMayBeTheFolderItself)
     EXPECT_STREQ(path, "D:\\a\\x");
 }
 
+struct CutCase {
+    const char* path;
+    const char* cut;  // nullptr: nothing to cut, the path stays
+};
+
+const CutCase kCutCases[] = {
+    {"C:\\Program Files\\Prod\\unquilbex.exe", "C:\\Program Files\\Prod"},
+    {"C:\\unquilbex.exe", "C:\\"},
+    {"C:\\dir\\", "C:\\dir"},
+    {"\\unquilbex.exe", "\\"},
+    {"\\\\server\\share\\x.exe", "\\\\server\\share"},
+    {"\\\\server", "\\\\"},
+    {"unquilbex.exe", ""},
+    {"C:unquilbex.exe", "C:"},
+    {"C:\\\x95\x5C\\x.exe", "C:\\\x95\x5C"},  // trail byte 0x5C is no separator
+    {"C:\\\x95\x5C", "C:\\"},
+    {"C:\\", nullptr},
+    {"\\", nullptr},
+    {"", nullptr},
+};
+
+TEST(CutLastComponent, Cases)
+{
+    UseCodePage(932);
+    for (const CutCase& c : kCutCases) {
+        char path[64];
+        ASSERT_TRUE(CopyText(path, c.path));
+        EXPECT_EQ(CutLastComponent(path), c.cut != nullptr) << c.path;
+        EXPECT_STREQ(path, c.cut != nullptr ? c.cut : c.path) << c.path;
+    }
+}
+
 TEST(BoundedText, CopyAndAppendRefuseOverflow)
 {
     char buffer[4];
