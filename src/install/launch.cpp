@@ -86,6 +86,22 @@ bool BuildProgramCommand(const char* folder, const char* commandLine, char (&pro
            BuildCommandText(text, program, commandLine + *rest);
 }
 
+// A command whose first token is the keyword "copy" is carried out here, and
+// one without a first token fails: true for both, result their outcome.
+bool HandledAsCopy(const char* commandLine, int* result)
+{
+    char token[kCommandTextSize];
+    int rest = 0;
+    if (!TakeFirstToken(commandLine, token, &rest)) {
+        *result = 0;
+        return true;
+    }
+    if (token[0] == '\0' || !IsCopyKeyword(token))
+        return false;
+    *result = CopyCommand(commandLine + rest);
+    return true;
+}
+
 void PauseWithMessages(DWORD milliseconds)
 {
     PumpMessages();
@@ -150,14 +166,12 @@ int LaunchCommand(const char* commandLine, int wait, SetupInfo& info, int, int f
 
 int StartProgram(const char* folder, const char* commandLine, int wait)
 {
-    char token[kCommandTextSize];
-    int rest = 0;
-    if (!TakeFirstToken(commandLine, token, &rest))
-        return 0;
-    if (token[0] != '\0' && IsCopyKeyword(token))
-        return CopyCommand(commandLine + rest);
+    int copied = 0;
+    if (HandledAsCopy(commandLine, &copied))
+        return copied;
     char program[kCommandTextSize];
     char text[kCommandTextSize];
+    int rest = 0;
     if (!BuildProgramCommand(folder, commandLine, program, text, &rest))
         return 0;
 
@@ -204,12 +218,10 @@ bool QuoteProgramPath(char (&out)[kCommandTextSize], const char* folder, const c
 
 int LaunchThroughDesktop(const char* folder, const char* commandLine, const char* productName)
 {
-    char token[kCommandTextSize];
+    int copied = 0;
+    if (HandledAsCopy(commandLine, &copied))
+        return copied;
     int rest = 0;
-    if (!TakeFirstToken(commandLine, token, &rest))
-        return 0;
-    if (token[0] != '\0' && IsCopyKeyword(token))
-        return CopyCommand(commandLine + rest);
     char desktop[kCommandTextSize];
     if (!ReadShellFolder(HKEY_CURRENT_USER, "Desktop", desktop))
         return 0;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/bench/test_context.h"
 #include "tests/e2e/desktop/fake_shell_bench.h"
 #include "tests/e2e/install/install_package.h"
 
@@ -26,13 +27,6 @@ const char kInstalled[] = "Installed properly.";
 const char kInstallFailed[] = "It couldn't be installed properly.";
 const char kLaunch[] = "bin\\probe.exe launched.txt";
 constexpr POINT kCursorBefore = {901, 707};
-
-std::string TestName()
-{
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    return name;
-}
 
 // Wine's per-program Windows version, removed again at the end.
 class WineVersionSetting {

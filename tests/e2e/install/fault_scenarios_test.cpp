@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/bench/test_context.h"
 #include "tests/e2e/install/install_package.h"
 
 namespace {
@@ -24,13 +25,6 @@ const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unin
 const char kInstallFailed[] = "It couldn't be installed properly.";
 const char kInstalled[] = "Installed properly.";
 constexpr int kBrowseId = 1000;
-
-std::string TestName()
-{
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    return name;
-}
 
 std::string UnixBuildPath(const std::string& relative)
 {
@@ -150,13 +144,6 @@ Listed ListedFiles(HKEY root, const std::string& product)
     }
     RegCloseKey(key);
     return listed;
-}
-
-std::string ProgramsFolder(int csidl)
-{
-    char path[MAX_PATH] = "";
-    EXPECT_TRUE(SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE)) << csidl;
-    return path;
 }
 
 void ExpectCleanRun(const RunResult& run)

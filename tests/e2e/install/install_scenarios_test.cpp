@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/bench/test_context.h"
 #include "tests/e2e/install/install_package.h"
 #include "tests/win/ui/screen_capture.h"
 
@@ -21,13 +22,6 @@ const char kInstalled[] = "Installed properly.";
 const char kInstalledJapanese[] = "正しくインストールしました。";
 const char kJapaneseNameUtf8[] = "インストール試験";
 constexpr int kBrowseId = 1000, kProgressId = 1001, kFolderId = 1002;
-
-std::string TestName()
-{
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    return name;
-}
 
 std::string UserName()
 {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/bench/test_context.h"
 #include "tests/e2e/install/install_package.h"
 
 namespace {
@@ -28,20 +29,6 @@ const char kInstallFailedJapanese[] = "正しくインストール出来ませ�
 // 説明書 and ガイド in Shift-JIS, for a Japanese block's shortcut names.
 const char kManualJapanese[] = "\x90\xE0\x96\xBE\x8F\x91";
 const char kGuideJapanese[] = "\x83K\x83" "C\x83h";
-
-std::string TestName()
-{
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    return name;
-}
-
-std::string ProgramsFolder(int csidl)
-{
-    char path[MAX_PATH] = "";
-    EXPECT_TRUE(SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE)) << csidl;
-    return path;
-}
 
 struct RegistryValue {
     bool found = false;

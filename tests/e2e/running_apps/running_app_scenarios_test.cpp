@@ -13,18 +13,12 @@
 #include <vector>
 
 #include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/bench/test_context.h"
 #include "tests/e2e/install/install_package.h"
 
 namespace {
 
 const char kOwnFileName[] = "setup-engine.exe";
-
-std::string TestName()
-{
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    return name;
-}
 
 // The helper's windows of one class, hidden ones included.
 int CountWindows(const std::string& className, DWORD processId)

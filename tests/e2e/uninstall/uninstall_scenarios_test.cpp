@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/bench/test_context.h"
 #include "tests/e2e/install/install_package.h"
 
 namespace {
@@ -29,20 +30,6 @@ const char kQuestion[] = "Do you want to Uninstall ?";
 const char kDone[] = "Uninstalled properly.";
 const char kFailed[] = "It couldn't be uninstalled properly.";
 const char kEngineCopy[] = "installer.exe";  // the stub's engine, whose name captions its failure message
-
-std::string TestName()
-{
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    return name;
-}
-
-std::string ProgramsFolder(int csidl)
-{
-    char path[MAX_PATH] = "";
-    EXPECT_TRUE(SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE)) << csidl;
-    return path;
-}
 
 std::string StubPath()
 {

@@ -44,11 +44,6 @@ private:
     std::string key_;
 };
 
-std::string TestName()
-{
-    return ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
-
 bool SawSplashWindow(const RunResult& run)
 {
     return std::find(run.otherWindowClasses.begin(), run.otherWindowClasses.end(), L"JovInstLangClass") !=

@@ -8,14 +8,10 @@
 #include <vector>
 
 #include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/bench/test_context.h"
 #include "uninstall/file_removal.h"
 
 namespace {
-
-std::string TestName()
-{
-    return ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
 
 bool IsFolder(const std::string& path)
 {
