@@ -390,6 +390,11 @@ struct RootCase {
     std::string tail;
 };
 
+void PrintTo(const RootCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
 class Roots : public RegistrationScenario, public ::testing::WithParamInterface<RootCase> {};
 
 // Wine's user is always an administrator, so a run without options is
