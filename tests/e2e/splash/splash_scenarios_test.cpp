@@ -171,8 +171,9 @@ TEST_F(SplashScenario, UninstallRunCoversTheScreenWithTheGradient)
     const std::string engine = PlaceEngineCopy(folder_, "splash-uninstall.exe");
     gScreenshotName = "e2e-splash-gradient";
 
-    RunResult run =
-        RunProgram({engine, {"-u", "-srcInstaller", setup}, false, {}, {{Answer::Ok, 0, {}, LookAtGradient}}});
+    // The uninstaller's question is looked at and answered No, so that nothing is touched.
+    RunResult run = RunProgram(
+        {engine, {"-u", "-srcInstaller", setup}, false, {}, {{Answer::No, 0, {}, LookAtGradient}, {Answer::Ok}}});
 
     ExpectCleanRun(run);
     ASSERT_FALSE(run.boxes.empty());

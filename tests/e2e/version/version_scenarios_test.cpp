@@ -70,13 +70,17 @@ void ExpectRefused(const RunResult& run, const std::string& caption, const char*
     EXPECT_FALSE(SawSplashWindow(run));
 }
 
-// Accepted: every box of the run (here the uninstall step's) belongs to the splash window.
+// Accepted: the run goes on to the uninstaller's question (answered No, so
+// that nothing is touched), and every box belongs to the splash window.
+const std::vector<BoxStep> kDeclineUninstall = {{Answer::No}, {Answer::Ok}};
+
 void ExpectAccepted(const RunResult& run)
 {
     EXPECT_TRUE(run.failures.empty()) << run.failures.front();
     EXPECT_FALSE(run.timedOut);
-    ASSERT_FALSE(run.boxes.empty());
-    EXPECT_NE(run.boxes[0].Text(CP_UTF8), kRefusal);
+    ASSERT_EQ(run.boxes.size(), 2u);
+    EXPECT_EQ(run.boxes[0].Text(CP_UTF8), "Do you want to Uninstall ?");
+    EXPECT_EQ(run.boxes[1].Text(CP_UTF8), kUninstallFailed);
     for (const ShownBox& box : run.boxes) {
         EXPECT_EQ(box.ownerClass, L"JovInstLangClass");
         EXPECT_EQ(box.ownerCaption, L"The Installer");
@@ -133,7 +137,7 @@ TEST(VersionCheck, MaskWithTheRunningSystemGoesOnToTheSplashWindow)
     const std::string setup = BuildSetup(folder, product);
     const std::string engine = PlaceEngineCopy(folder, "setup-version-ok.exe");
 
-    RunResult run = RunProgram({engine, {"-u", "-srcInstaller", setup}, false, {}, {{Answer::Ok}}});
+    RunResult run = RunProgram({engine, {"-u", "-srcInstaller", setup}, false, {}, kDeclineUninstall});
 
     ExpectAccepted(run);
 }
@@ -168,8 +172,9 @@ TEST(VersionCheck, OlderSystemsReportedByWine)
         const std::string engine = PlaceEngineCopy(folder, name + ".exe");
         WineVersionSetting version(name + ".exe", c.wineVersion);
 
-        RunResult run =
-            RunProgram({engine, {"-u", "-srcInstaller", setup}, false, {}, {{Answer::Ok}, {Answer::Ok}}});
+        const std::vector<BoxStep> script =
+            c.accepted ? kDeclineUninstall : std::vector<BoxStep>{{Answer::Ok}, {Answer::Ok}};
+        RunResult run = RunProgram({engine, {"-u", "-srcInstaller", setup}, false, {}, script});
 
         if (c.accepted)
             ExpectAccepted(run);
