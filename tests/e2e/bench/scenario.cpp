@@ -61,6 +61,23 @@ void TerminateProcessId(DWORD processId)
 
 }  // namespace
 
+HelperProcess::~HelperProcess()
+{
+    if (process_.hProcess == nullptr)
+        return;
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 10000);
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+}
+
+bool HelperProcess::Start(std::string commandLine, DWORD creationFlags)
+{
+    STARTUPINFOA startup = {sizeof startup};
+    return CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, creationFlags, nullptr, nullptr,
+                          &startup, &process_) != 0;
+}
+
 std::string WindowsPath(const std::string& unixPath)
 {
     std::string path = "Z:" + unixPath;

@@ -39,6 +39,23 @@ RunResult RunProgram(const RunSpec& spec);
 // A process and all its descendants, parents before children.
 std::vector<DWORD> ProcessTree(DWORD root);
 
+// A helper program a test starts beside the engine (a window, a file holder,
+// a desktop shell); it is ended, and waited for, when its owner goes.
+class HelperProcess {
+public:
+    HelperProcess() = default;
+    ~HelperProcess();
+    HelperProcess(const HelperProcess&) = delete;
+    HelperProcess& operator=(const HelperProcess&) = delete;
+    // Starts the command line with the creation flags; false when it could not.
+    bool Start(std::string commandLine, DWORD creationFlags = 0);
+    DWORD Id() const { return process_.dwProcessId; }
+    bool EndsWithin(DWORD ms) const { return WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0; }
+
+private:
+    PROCESS_INFORMATION process_ = {};
+};
+
 // Paths: tests see the Unix build tree through drive Z:.
 std::string WindowsPath(const std::string& unixPath);
 std::string BuildTreePath(const std::string& relative);   // inside this test tree's build folder

@@ -107,23 +107,12 @@ public:
     FakeShell(const std::string& program, const std::string& log, const std::string& options) : log_(log)
     {
         std::string command = "\"" + program + "\" \"" + log + "\" " + options;
-        STARTUPINFOA startup = {sizeof startup};
-        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_))
+        if (!process_.Start(command))
             return;
         const DWORD start = GetTickCount();
         while (!IsReady() && GetTickCount() - start < 20000)
             Sleep(50);
         ready_ = IsReady();
-    }
-    ~FakeShell()
-    {
-        if (process_.hProcess == nullptr)
-            return;
-        TerminateProcess(process_.hProcess, 1);
-        WaitForSingleObject(process_.hProcess, 10000);
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
     }
     FakeShell(const FakeShell&) = delete;
     FakeShell& operator=(const FakeShell&) = delete;
@@ -153,7 +142,7 @@ private:
     }
 
     std::string log_;
-    PROCESS_INFORMATION process_ = {};
+    HelperProcess process_;
     bool ready_ = false;
 };
 

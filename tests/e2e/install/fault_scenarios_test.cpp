@@ -99,29 +99,18 @@ public:
         DeleteFileA(ready.c_str());
         std::string commandLine = "\"" + BuildTreePath("tests\\e2e\\install\\file-holder.exe") + "\" \"" + path +
                                   "\" \"" + ready + "\"";
-        STARTUPINFOA startup = {sizeof startup};
-        if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_))
+        if (!process_.Start(commandLine))
             return;
         for (int i = 0; i < 200 && !FileExists(ready); ++i)
             Sleep(50);
         holding_ = FileExists(ready);
-    }
-    ~FileHolder()
-    {
-        if (process_.hProcess == nullptr)
-            return;
-        TerminateProcess(process_.hProcess, 0);
-        WaitForSingleObject(process_.hProcess, 10000);
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
     }
     FileHolder(const FileHolder&) = delete;
     FileHolder& operator=(const FileHolder&) = delete;
     bool Holding() const { return holding_; }
 
 private:
-    PROCESS_INFORMATION process_ = {};
+    HelperProcess process_;
     bool holding_ = false;
 };
 
@@ -209,29 +198,18 @@ public:
     {
         const std::string log = WindowsPath(UnixBuildPath("e2e-work/" + className + ".log"));
         std::string command = "\"" + WindowsPath(APP_WINDOWS_PATH) + "\" " + className + " 1 close \"" + log + "\"";
-        STARTUPINFOA startup = {sizeof startup};
-        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                            &startup, &process_))
+        if (!process_.Start(command, CREATE_NO_WINDOW))
             return;
         for (int i = 0; i < 400 && FindWindowA(className.c_str(), nullptr) == nullptr; ++i)
             Sleep(50);
         ready_ = FindWindowA(className.c_str(), nullptr) != nullptr;
-    }
-    ~RunningCopy()
-    {
-        if (process_.hProcess == nullptr)
-            return;
-        TerminateProcess(process_.hProcess, 0);
-        WaitForSingleObject(process_.hProcess, 10000);
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
     }
     RunningCopy(const RunningCopy&) = delete;
     RunningCopy& operator=(const RunningCopy&) = delete;
     bool Ready() const { return ready_; }
 
 private:
-    PROCESS_INFORMATION process_ = {};
+    HelperProcess process_;
     bool ready_ = false;
 };
 

@@ -50,36 +50,25 @@ public:
     {
         std::string command = "\"" + WindowsPath(APP_WINDOWS_PATH) + "\" " + className + " " + std::to_string(count) +
                               " " + mode + " \"" + log + "\"";
-        STARTUPINFOA startup = {sizeof startup};
-        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                            &startup, &process_))
+        if (!process_.Start(command, CREATE_NO_WINDOW))
             return;
         const DWORD start = GetTickCount();
-        while (CountWindows(className, process_.dwProcessId) < count && GetTickCount() - start < 20000)
+        while (CountWindows(className, process_.Id()) < count && GetTickCount() - start < 20000)
             Sleep(50);
-        ready_ = CountWindows(className, process_.dwProcessId) == count;
-    }
-    ~AppWindows()
-    {
-        if (process_.hProcess == nullptr)
-            return;
-        TerminateProcess(process_.hProcess, 1);
-        WaitForSingleObject(process_.hProcess, 10000);
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
+        ready_ = CountWindows(className, process_.Id()) == count;
     }
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
 
     bool Ready() const { return ready_; }
-    int OpenWindows() const { return CountWindows(className_, process_.dwProcessId); }
-    bool EndsWithin(DWORD ms) const { return WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0; }
+    int OpenWindows() const { return CountWindows(className_, process_.Id()); }
+    bool EndsWithin(DWORD ms) const { return process_.EndsWithin(ms); }
     // The close requests its windows handled, one word each.
     std::string Requests() const { return ReadFileBytes(log_); }
 
 private:
     std::string className_, log_;
-    PROCESS_INFORMATION process_ = {};
+    HelperProcess process_;
     bool ready_ = false;
 };
 
