@@ -22,11 +22,18 @@ struct Block {
     bool folderStart;
 };
 
-uint32_t Read16(const std::vector<uint8_t>& b, size_t at) { return b[at] | b[at + 1] << 8; }
-uint32_t Read32(const std::vector<uint8_t>& b, size_t at) { return Read16(b, at) | Read16(b, at + 2) << 16; }
+uint32_t Read16(const std::vector<uint8_t>& b, size_t at)
+{
+    return b[at] | b[at + 1] << 8;
+}
+uint32_t Read32(const std::vector<uint8_t>& b, size_t at)
+{
+    return Read16(b, at) | Read16(b, at + 2) << 16;
+}
 
 // The data blocks of every MSZIP folder of a cabinet without reserve areas.
-std::vector<Block> BlocksOf(const std::vector<uint8_t>& cab) {
+std::vector<Block> BlocksOf(const std::vector<uint8_t>& cab)
+{
     std::vector<Block> blocks;
     const uint32_t folders = Read16(cab, 26);
     for (uint32_t f = 0; f < folders; ++f) {
@@ -45,7 +52,8 @@ std::vector<Block> BlocksOf(const std::vector<uint8_t>& cab) {
     return blocks;
 }
 
-std::vector<uint8_t> SyntheticCabinet() {
+std::vector<uint8_t> SyntheticCabinet()
+{
     std::vector<uint8_t> data;
     uint32_t x = 1;
     for (int i = 0; i < (16 << 20); ++i) {
@@ -60,7 +68,8 @@ std::vector<uint8_t> SyntheticCabinet() {
     return cab;
 }
 
-const std::vector<Block>& Blocks() {
+const std::vector<Block>& Blocks()
+{
     static const std::vector<Block> blocks = [] {
         const char* path = getenv("CAB_BENCH_CABINET");
         if (path == nullptr) {
@@ -72,7 +81,8 @@ const std::vector<Block>& Blocks() {
     return blocks;
 }
 
-int64_t TotalBytes() {
+int64_t TotalBytes()
+{
     int64_t total = 0;
     for (const Block& b : Blocks()) {
         total += b.size;
@@ -80,10 +90,17 @@ int64_t TotalBytes() {
     return total;
 }
 
-void* Allocate(size_t size) { return malloc(size); }
-void Free(void* memory) { free(memory); }
+void* Allocate(size_t size)
+{
+    return malloc(size);
+}
+void Free(void* memory)
+{
+    free(memory);
+}
 
-void MszipCodec(benchmark::State& state) {
+void MszipCodec(benchmark::State& state)
+{
     CabCodec codec = {};
     const CabCodecSetup setup = {Allocate, Free, nullptr, 0, 1};
     CreateMszipCodec(setup, codec);
@@ -91,8 +108,8 @@ void MszipCodec(benchmark::State& state) {
     for (auto _ : state) {
         for (const Block& b : Blocks()) {
             uint32_t produced = 0;
-            if (!codec.operations->decode(codec.instance, b.data.data(), uint32_t(b.data.size()), out.data(),
-                                          b.size, &produced) ||
+            if (!codec.operations->decode(codec.instance, b.data.data(), uint32_t(b.data.size()), out.data(), b.size,
+                                          &produced) ||
                 produced != b.size) {
                 state.SkipWithError("block failed");
                 return;
@@ -105,7 +122,8 @@ void MszipCodec(benchmark::State& state) {
 }
 
 // zlib needs the previous block as its dictionary to follow a folder.
-void ZlibInflate(benchmark::State& state) {
+void ZlibInflate(benchmark::State& state)
+{
     z_stream s = {};
     inflateInit2(&s, -15);
     std::vector<uint8_t> out(kCabBlockSize), previous(kCabBlockSize);

@@ -11,34 +11,35 @@ namespace {
 
 constexpr intptr_t kSink = 0x5151;
 
-int Write(intptr_t handle, const void* buffer, unsigned int count) {
+int Write(intptr_t handle, const void* buffer, unsigned int count)
+{
     return handle == kSink ? int(count) : memfs::Write(handle, buffer, count);
 }
 
-int Close(intptr_t handle) { return handle == kSink ? 0 : memfs::Close(handle); }
+int Close(intptr_t handle)
+{
+    return handle == kSink ? 0 : memfs::Close(handle);
+}
 
-intptr_t Handle(CabNotificationType type, CabNotification* n) {
+intptr_t Handle(CabNotificationType type, CabNotification* n)
+{
     switch (type) {
-    case CopyFile:
-        return (n->text1[0] & 1) ? 0 : kSink;  // skip some members
-    case CloseFileInfo:
-        return 1;
-    case NextCabinet:
-        strcpy(n->text1, "fuzz.cab");
-        return 0;
-    default:
-        return 0;
+    case CopyFile: return (n->text1[0] & 1) ? 0 : kSink;  // skip some members
+    case CloseFileInfo: return 1;
+    case NextCabinet: strcpy(n->text1, "fuzz.cab"); return 0;
+    default: return 0;
     }
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     memfs::Reset();
     memfs::Put("fuzz.cab", std::vector<uint8_t>(data, data + size));
     CabErrorRecord errors = {};
-    CabDecoder* decoder = CreateCabDecoder(memfs::Allocate, memfs::Free, memfs::Open, memfs::Read, Write,
-                                           Close, memfs::Seek, kCabProcessor386, &errors);
+    CabDecoder* decoder = CreateCabDecoder(memfs::Allocate, memfs::Free, memfs::Open, memfs::Read, Write, Close,
+                                           memfs::Seek, kCabProcessor386, &errors);
     const intptr_t handle = memfs::Open("fuzz.cab", kCabOpenReadOnly, 0);
     CabinetSummary summary = {};
     IsCabinetFile(decoder, handle, &summary);

@@ -12,12 +12,19 @@
 
 namespace {
 
-void* Allocate(size_t size) { return malloc(size); }
-void Free(void* memory) { free(memory); }
+void* Allocate(size_t size)
+{
+    return malloc(size);
+}
+void Free(void* memory)
+{
+    free(memory);
+}
 
 // zlib's output for the deflate data behind "CK", when it reaches the end of
 // the stream within one block's size.
-bool Inflate(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+bool Inflate(const uint8_t* data, size_t size, std::vector<uint8_t>& out)
+{
     z_stream s = {};
     if (size < 2 || inflateInit2(&s, -15) != Z_OK) {
         return false;
@@ -35,7 +42,8 @@ bool Inflate(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     CabCodec codec = {};
     const CabCodecSetup setup = {Allocate, Free, nullptr, 0, 1};
     if (CreateMszipCodec(setup, codec) != CabError::None) {

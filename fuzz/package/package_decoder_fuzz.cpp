@@ -49,8 +49,8 @@ void CheckText(const char* field)
 
 void CheckBlock(const SetupInfo& info)
 {
-    for (const char* field : {info.productName, info.productVersion, info.splashNote, info.installFolder,
-                              info.reservedText})
+    for (const char* field :
+         {info.productName, info.productVersion, info.splashNote, info.installFolder, info.reservedText})
         CheckText(field);
     for (int32_t i = 0; i < info.shortcutCount; ++i) {
         if (strlen(info.shortcuts[i].linkName) > kMaxTextLength || strlen(info.shortcuts[i].target) > kMaxTextLength)
@@ -84,7 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     PackageTrailer trailer;
     if (ReadPackageTrailer(source, trailer) && CabinetFitsPackage(trailer, source.size) &&
         static_cast<int32_t>(trailer.cabinetLength) > 0) {
-        std::vector<uint8_t> cabinet(data + trailer.cabinetOffset, data + trailer.cabinetOffset + trailer.cabinetLength);
+        std::vector<uint8_t> cabinet(data + trailer.cabinetOffset,
+                                     data + trailer.cabinetOffset + trailer.cabinetLength);
         ScrambleCabinet(cabinet.data(), cabinet.size(), 0);
     }
     return 0;

@@ -13,18 +13,27 @@
 
 namespace {
 
-void* Allocate(size_t size) { return malloc(size); }
-void Free(void* memory) { free(memory); }
+void* Allocate(size_t size)
+{
+    return malloc(size);
+}
+void Free(void* memory)
+{
+    free(memory);
+}
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 3) return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 3)
+        return 0;
     const int windowBits = 10 + data[0] % 12;
     const uint32_t blockSize = (uint32_t(data[1]) | uint32_t(data[2]) << 8) % (kCabBlockSize + 1);
     const uint8_t* block = data + 3;
     const uint32_t blockBytes = uint32_t(size - 3);
-    if (blockBytes > QuantumCompressedBufferSize(kCabBlockSize)) return 0;
+    if (blockBytes > QuantumCompressedBufferSize(kCabBlockSize))
+        return 0;
 
     static CabCodec codecs[22];
     CabCodec& codec = codecs[windowBits];
@@ -32,12 +41,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CreateQuantumCodec(CabCodecSetup{Allocate, Free, nullptr, windowBits, 1}, codec) != CabError::None) {
         abort();
     }
-    if (!codec.operations->reset(codec.instance)) abort();
+    if (!codec.operations->reset(codec.instance))
+        abort();
     static uint8_t out[kCabBlockSize];
     uint32_t produced = 0;
     for (int pass = 0; pass < 2; ++pass) {
-        if (!codec.operations->decode(codec.instance, block, blockBytes, out, blockSize, &produced)) break;
-        if (produced != blockSize) abort();
+        if (!codec.operations->decode(codec.instance, block, blockBytes, out, blockSize, &produced))
+            break;
+        if (produced != blockSize)
+            abort();
     }
     return 0;
 }

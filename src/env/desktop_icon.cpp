@@ -13,8 +13,8 @@ constexpr SIZE_T kRemoteBlockSize = 4096;
 constexpr int kRemoteTextCapacity = static_cast<int>(kDesktopItemTextSize);
 // Reading and writing the shell's memory, and asking whether it runs under
 // WOW64, which decides the layout of the records it reads.
-constexpr DWORD kShellProcessAccess = PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
-                                      PROCESS_QUERY_INFORMATION;
+constexpr DWORD kShellProcessAccess =
+    PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION;
 constexpr LONG kAutoArrangeStyle = LVS_AUTOARRANGE;
 
 constexpr DWORD kShowDesktopWaitMs = 1000;
@@ -115,8 +115,8 @@ bool ItemText(void* context, int index, char (&out)[kDesktopItemTextSize])
     const size_t textOffset = ItemRecordSize(items.layout);
     char* remoteText = items.record.at(textOffset);
     uint8_t record[kMaxItemRecordBytes];
-    const size_t size = BuildTextRequest(items.layout, index, reinterpret_cast<uintptr_t>(remoteText),
-                                         kRemoteTextCapacity, record);
+    const size_t size =
+        BuildTextRequest(items.layout, index, reinterpret_cast<uintptr_t>(remoteText), kRemoteTextCapacity, record);
     if (size == 0 || !WriteProcessMemory(items.process, items.record.get(), record, size, nullptr))
         return false;
     // An item the list view does not answer for would leave the previous

@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr DWORD kExtendedRecordSize = 156;  // OSVERSIONINFOEXA
-constexpr DWORD kPlainRecordSize = 148;     // OSVERSIONINFOA
+constexpr DWORD kExtendedRecordSize = 156;   // OSVERSIONINFOEXA
+constexpr DWORD kPlainRecordSize = 148;      // OSVERSIONINFOA
 constexpr BYTE kWorkstationProductType = 1;  // VER_NT_WORKSTATION
 constexpr int kServerR2Metric = 89;          // SM_SERVERR2
 
@@ -55,10 +55,9 @@ int IsSystem64Bit(int extendedQueryOk)
         return 0;
     SYSTEM_INFO system = {};
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto native = kernel != nullptr
-                      ? reinterpret_cast<NativeSystemInfoFunction>(
-                            reinterpret_cast<void*>(GetProcAddress(kernel, "GetNativeSystemInfo")))
-                      : nullptr;
+    auto native = kernel != nullptr ? reinterpret_cast<NativeSystemInfoFunction>(
+                                          reinterpret_cast<void*>(GetProcAddress(kernel, "GetNativeSystemInfo")))
+                                    : nullptr;
     if (native != nullptr)
         native(&system);
     else

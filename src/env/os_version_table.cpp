@@ -17,27 +17,27 @@ struct VersionRow {
 };
 
 constexpr VersionRow kVersionRows[] = {
-    {kPlatformWindows, 0, 3, 0, kAny, Condition::kNone, 16},      // 9x before 4.0
-    {kPlatformWindows, 4, 4, 0, 9, Condition::kNone, 17},         // Windows 95
-    {kPlatformWindows, 4, 4, 10, 89, Condition::kNone, 18},       // Windows 98
-    {kPlatformWindows, 4, 4, 90, kAny, Condition::kNone, 19},     // Windows Me
-    {kPlatformWindows, 5, kAny, 0, kAny, Condition::kNone, 20},   // 9x after 4.x
-    {kPlatformNt, 0, 2, 0, kAny, Condition::kNone, 32},           // NT before 3.x
-    {kPlatformNt, 3, 3, 0, kAny, Condition::kNone, 33},           // NT 3.x
-    {kPlatformNt, 4, 4, 0, kAny, Condition::kNone, 34},           // NT 4.0
-    {kPlatformNt, 5, 5, 0, 0, Condition::kNone, 35},              // Windows 2000
-    {kPlatformNt, 5, 5, 1, 1, Condition::kNone, 36},              // Windows XP
-    {kPlatformNt, 5, 5, 2, 2, Condition::kServerR2, 38},          // Server 2003 R2
-    {kPlatformNt, 5, 5, 2, 2, Condition::kWorkstation64, 39},     // XP x64
-    {kPlatformNt, 5, 5, 2, 2, Condition::kNone, 37},              // Server 2003
-    {kPlatformNt, 5, 5, 3, kAny, Condition::kNone, 46},           // later 5.x
-    {kPlatformNt, 6, 6, 0, 0, Condition::kWorkstation32, 40},     // Vista
-    {kPlatformNt, 6, 6, 0, 0, Condition::kWorkstation64, 41},     // Vista 64-bit
-    {kPlatformNt, 6, 6, 0, 0, Condition::kServer, 42},            // Server 2008
-    {kPlatformNt, 6, 6, 1, 1, Condition::kServer, 43},            // Server 2008 R2
-    {kPlatformNt, 6, 6, 1, 1, Condition::kWorkstation32, 44},     // Windows 7
-    {kPlatformNt, 6, 6, 1, 1, Condition::kWorkstation64, 45},     // Windows 7 64-bit
-    {kPlatformNt, 6, 6, 2, kAny, Condition::kNone, 47},           // Windows 8 and later
+    {kPlatformWindows, 0, 3, 0, kAny, Condition::kNone, 16},     // 9x before 4.0
+    {kPlatformWindows, 4, 4, 0, 9, Condition::kNone, 17},        // Windows 95
+    {kPlatformWindows, 4, 4, 10, 89, Condition::kNone, 18},      // Windows 98
+    {kPlatformWindows, 4, 4, 90, kAny, Condition::kNone, 19},    // Windows Me
+    {kPlatformWindows, 5, kAny, 0, kAny, Condition::kNone, 20},  // 9x after 4.x
+    {kPlatformNt, 0, 2, 0, kAny, Condition::kNone, 32},          // NT before 3.x
+    {kPlatformNt, 3, 3, 0, kAny, Condition::kNone, 33},          // NT 3.x
+    {kPlatformNt, 4, 4, 0, kAny, Condition::kNone, 34},          // NT 4.0
+    {kPlatformNt, 5, 5, 0, 0, Condition::kNone, 35},             // Windows 2000
+    {kPlatformNt, 5, 5, 1, 1, Condition::kNone, 36},             // Windows XP
+    {kPlatformNt, 5, 5, 2, 2, Condition::kServerR2, 38},         // Server 2003 R2
+    {kPlatformNt, 5, 5, 2, 2, Condition::kWorkstation64, 39},    // XP x64
+    {kPlatformNt, 5, 5, 2, 2, Condition::kNone, 37},             // Server 2003
+    {kPlatformNt, 5, 5, 3, kAny, Condition::kNone, 46},          // later 5.x
+    {kPlatformNt, 6, 6, 0, 0, Condition::kWorkstation32, 40},    // Vista
+    {kPlatformNt, 6, 6, 0, 0, Condition::kWorkstation64, 41},    // Vista 64-bit
+    {kPlatformNt, 6, 6, 0, 0, Condition::kServer, 42},           // Server 2008
+    {kPlatformNt, 6, 6, 1, 1, Condition::kServer, 43},           // Server 2008 R2
+    {kPlatformNt, 6, 6, 1, 1, Condition::kWorkstation32, 44},    // Windows 7
+    {kPlatformNt, 6, 6, 1, 1, Condition::kWorkstation64, 45},    // Windows 7 64-bit
+    {kPlatformNt, 6, 6, 2, kAny, Condition::kNone, 47},          // Windows 8 and later
     {kPlatformNt, 7, kAny, 0, kAny, Condition::kNone, 47},
 };
 
@@ -46,9 +46,9 @@ constexpr struct {
     int code;
     uint32_t mask;
 } kRunningMasks[] = {
-    {17, 0x2},    {18, 0x4},    {19, 0x8},    {16, 0xE},    {20, 0x9},    {33, 0x10},
-    {34, 0x20},   {35, 0x40},   {36, 0x80},   {37, 0x100},  {39, 0x200},  {38, 0x400},
-    {40, 0x800},  {41, 0x1000}, {42, 0x2000}, {43, 0x4000}, {44, 0x8000}, {45, 0x10000},
+    {17, 0x2},   {18, 0x4},    {19, 0x8},    {16, 0xE},    {20, 0x9},    {33, 0x10},
+    {34, 0x20},  {35, 0x40},   {36, 0x80},   {37, 0x100},  {39, 0x200},  {38, 0x400},
+    {40, 0x800}, {41, 0x1000}, {42, 0x2000}, {43, 0x4000}, {44, 0x8000}, {45, 0x10000},
 };
 
 // PROCESSOR_ARCHITECTURE_IA64, _ALPHA64, _AMD64 and _IA32_ON_WIN64; 8, MSIL,
@@ -96,9 +96,10 @@ bool Holds(Condition condition, bool workstation, ProbeAnswers& answers)
     return false;
 }
 
-constexpr char kRefusalJapanese[] =
-    "\x82\xB1\x82\xCCOS\x82\xD6\x82\xCC\x83" "C\x83\x93\x83X\x83g\x81[\x83\x8B\x82\xC9\x82\xCD\x91\xCE\x89\x9E"
-    "\x82\xA2\x82\xBD\x82\xB5\x82\xC4\x82\xA8\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81" "B";
+constexpr char kRefusalJapanese[] = "\x82\xB1\x82\xCCOS\x82\xD6\x82\xCC\x83"
+                                    "C\x83\x93\x83X\x83g\x81[\x83\x8B\x82\xC9\x82\xCD\x91\xCE\x89\x9E"
+                                    "\x82\xA2\x82\xBD\x82\xB5\x82\xC4\x82\xA8\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
+                                    "B";
 
 }  // namespace
 

@@ -62,8 +62,8 @@ int AskAdministratorQuery(const char* libraryName, const char* functionName)
     LoadedLibrary library(libraryName);
     if (library.get() == nullptr)
         return 0;
-    auto query = reinterpret_cast<AdminQueryFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library.get(), functionName)));
+    auto query =
+        reinterpret_cast<AdminQueryFunction>(reinterpret_cast<void*>(GetProcAddress(library.get(), functionName)));
     // A shell without the query predates the distinction: everyone is administrator.
     if (query == nullptr)
         return 1;

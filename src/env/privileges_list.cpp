@@ -10,10 +10,8 @@ constexpr struct {
     const char* name;
     When when;
 } kPrivileges[kMaxProcessPrivileges] = {
-    {"SeTakeOwnershipPrivilege", When::kAlways},
-    {"SeRestorePrivilege", When::kExtended},
-    {"SeBackupPrivilege", When::kExtended},
-    {"SeCreateGlobalPrivilege", When::kExtendedOnVista},
+    {"SeTakeOwnershipPrivilege", When::kAlways}, {"SeRestorePrivilege", When::kExtended},
+    {"SeBackupPrivilege", When::kExtended},      {"SeCreateGlobalPrivilege", When::kExtendedOnVista},
     {"SeChangeNotifyPrivilege", When::kAlways},
 };
 

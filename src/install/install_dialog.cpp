@@ -35,13 +35,13 @@ void MakeProgressBarAvailable()
         return;
     using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
     using Init = void(WINAPI*)();
-    const auto initEx = reinterpret_cast<InitEx>(
-        reinterpret_cast<void (*)()>(GetProcAddress(controls, "InitCommonControlsEx")));
+    const auto initEx =
+        reinterpret_cast<InitEx>(reinterpret_cast<void (*)()>(GetProcAddress(controls, "InitCommonControlsEx")));
     const INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
     if (initEx != nullptr && initEx(&classes))
         return;
-    const auto init = reinterpret_cast<Init>(
-        reinterpret_cast<void (*)()>(GetProcAddress(controls, "InitCommonControls")));
+    const auto init =
+        reinterpret_cast<Init>(reinterpret_cast<void (*)()>(GetProcAddress(controls, "InitCommonControls")));
     if (init != nullptr)
         init();
 }
@@ -53,8 +53,8 @@ void CentreOnScreen(HWND dialog)
         return;
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    MoveWindow(dialog, (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2,
-               width, height, FALSE);
+    MoveWindow(dialog, (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width,
+               height, FALSE);
 }
 
 void InitInstallDialog(HWND dialog)

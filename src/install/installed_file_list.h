@@ -14,8 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr size_t kListedNameSize = 512;  // member names: 511 bytes and a terminator
-constexpr size_t kStoredDataSize = 2048; // what is read of one stored value's data
+constexpr size_t kListedNameSize = 512;   // member names: 511 bytes and a terminator
+constexpr size_t kStoredDataSize = 2048;  // what is read of one stored value's data
 
 // What the store holds at an index of its values.
 enum class ListedValue {
@@ -42,13 +42,13 @@ struct NameSetMemory {
 // The run's copy of the stored list: zero-initialise with the memory set.
 struct InstalledFileList {
     NameSetMemory memory;
-    bool loaded;         // the store has been read once
-    bool setLost;        // memory ran out: every file is looked up in the store
-    uint32_t valueCount; // values the store holds: the number of the next one
-    uint32_t* slots;     // open addressing: 0 empty, else offset into names + 1
-    uint32_t slotCount;  // a power of two, at least twice nameCount
+    bool loaded;          // the store has been read once
+    bool setLost;         // memory ran out: every file is looked up in the store
+    uint32_t valueCount;  // values the store holds: the number of the next one
+    uint32_t* slots;      // open addressing: 0 empty, else offset into names + 1
+    uint32_t slotCount;   // a power of two, at least twice nameCount
     uint32_t nameCount;
-    char* names;         // the folded names, each zero-terminated
+    char* names;  // the folded names, each zero-terminated
     size_t namesUsed;
     size_t namesSize;
 };

@@ -189,8 +189,8 @@ void HeapRelease(void*, void* block)
     HeapFree(GetProcessHeap(), 0, block);
 }
 
-InstalledFileList gInstalledFiles = {{HeapAllocate, HeapResize, HeapRelease, nullptr}, false, false, 0,
-                                     nullptr, 0, 0, nullptr, 0, 0};
+InstalledFileList gInstalledFiles = {
+    {HeapAllocate, HeapResize, HeapRelease, nullptr}, false, false, 0, nullptr, 0, 0, nullptr, 0, 0};
 
 // What this run added to the installed-file list, so that a run whose files
 // could not all be installed can take it back.
@@ -198,7 +198,7 @@ struct RunRecording {
     bool started;         // the first file of the run has been recorded
     bool madeProductKey;  // the keys did not exist before the run
     bool madeListKey;
-    DWORD firstValue;     // the number of values the list held before the run
+    DWORD firstValue;  // the number of values the list held before the run
 };
 
 RunRecording gRunRecording;
@@ -206,8 +206,8 @@ RunRecording gRunRecording;
 void NoteRunStart(HKEY list, bool madeProductKey, bool madeListKey)
 {
     DWORD values = 0;
-    if (RegQueryInfoKeyA(list, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS)
+    if (RegQueryInfoKeyA(list, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                         nullptr) != ERROR_SUCCESS)
         return;
     gRunRecording = {true, madeProductKey, madeListKey, values};
 }
@@ -362,8 +362,8 @@ int CreateShortcut(const char* linkPath, const char* target, const char* working
     return SaveShellLink(wideLink, target, workingFolder, arguments);
 }
 
-int WriteUninstallEntry(const char* productName, const char* productVersion, const char* installFolder,
-                        int forceAdmin, int forceUser, uint32_t productBytes)
+int WriteUninstallEntry(const char* productName, const char* productVersion, const char* installFolder, int forceAdmin,
+                        int forceUser, uint32_t productBytes)
 {
     char uninstaller[kEntryTextSize];
     char command[kEntryTextSize];

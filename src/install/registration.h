@@ -42,8 +42,8 @@ int CreateShortcut(const char* linkPath, const char* target, const char* working
 bool CopyUninstaller(const char* packagePath, const char* uninstaller);
 
 // Writes the product's values under its Uninstall key. Always 1.
-int WriteUninstallEntry(const char* productName, const char* productVersion, const char* installFolder,
-                        int forceAdmin, int forceUser, uint32_t productBytes);
+int WriteUninstallEntry(const char* productName, const char* productVersion, const char* installFolder, int forceAdmin,
+                        int forceUser, uint32_t productBytes);
 
 // Notes one installed member for the uninstaller.
 void RecordInstalledFile(const char* memberName);

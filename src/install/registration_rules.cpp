@@ -8,8 +8,9 @@
 namespace {
 
 // 正しくインストールしました。
-constexpr char kInstalledProperlyJapanese[] =
-    "\x90\xB3\x82\xB5\x82\xAD\x83" "C\x83\x93\x83X\x83g\x81[\x83\x8B\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81" "B";
+constexpr char kInstalledProperlyJapanese[] = "\x90\xB3\x82\xB5\x82\xAD\x83"
+                                              "C\x83\x93\x83X\x83g\x81[\x83\x8B\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81"
+                                              "B";
 
 bool OnlyDotsAndBlanks(const char* name)
 {
@@ -73,13 +74,12 @@ bool FormatUninstallerPath(char* out, size_t size, const char* installFolder)
 
 bool FormatUninstallCommand(char* out, size_t size, const char* uninstallerPath, bool forceAdmin, bool forceUser)
 {
-    return Compose(out, size,
-                   {"\"", uninstallerPath, "\" -u", forceAdmin ? " \"-ForceAdmin\"" : "",
-                    forceUser ? " \"-ForceUser\"" : ""});
+    return Compose(
+        out, size,
+        {"\"", uninstallerPath, "\" -u", forceAdmin ? " \"-ForceAdmin\"" : "", forceUser ? " \"-ForceUser\"" : ""});
 }
 
-bool FormatQuietUninstallCommand(char* out, size_t size, const char* uninstallerPath, bool forceAdmin,
-                                 bool forceUser)
+bool FormatQuietUninstallCommand(char* out, size_t size, const char* uninstallerPath, bool forceAdmin, bool forceUser)
 {
     if (FormatUninstallCommand(out, size, uninstallerPath, forceAdmin, forceUser) &&
         AppendText(out, size, " -JustExec"))

@@ -32,8 +32,7 @@ bool FormatUninstallerPath(char* out, size_t size, const char* installFolder);
 bool FormatUninstallCommand(char* out, size_t size, const char* uninstallerPath, bool forceAdmin, bool forceUser);
 
 // The same command asking nothing: the uninstall command and " -JustExec".
-bool FormatQuietUninstallCommand(char* out, size_t size, const char* uninstallerPath, bool forceAdmin,
-                                 bool forceUser);
+bool FormatQuietUninstallCommand(char* out, size_t size, const char* uninstallerPath, bool forceAdmin, bool forceUser);
 
 // "file" and the number, at least five digits, zero-padded ("file00000",
 // "file99999", "file100000").

@@ -23,8 +23,8 @@ namespace {
 constexpr size_t kPathSize = 512;  // 511 bytes and a terminator
 
 // Of the member's attributes only read-only, hidden, system and archive are kept.
-constexpr WORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                 FILE_ATTRIBUTE_ARCHIVE;
+constexpr WORD kKeptAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 constexpr int kCabinetOpenFlags = _O_RDONLY | _O_BINARY | _O_SEQUENTIAL;
 // An existing target is deleted before it is opened again; truncating as well
@@ -78,8 +78,8 @@ intptr_t Open(const char* name, int openFlags, int permissionMode)
 {
     const bool writing = (openFlags & (_O_WRONLY | _O_RDWR)) != 0;
     const DWORD access = (openFlags & _O_RDWR) ? GENERIC_READ | GENERIC_WRITE : writing ? GENERIC_WRITE : GENERIC_READ;
-    const DWORD attributes = (openFlags & _O_CREAT) && !(permissionMode & _S_IWRITE) ? FILE_ATTRIBUTE_READONLY
-                                                                                      : FILE_ATTRIBUTE_NORMAL;
+    const DWORD attributes =
+        (openFlags & _O_CREAT) && !(permissionMode & _S_IWRITE) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
     const DWORD hints = (openFlags & _O_SEQUENTIAL) ? FILE_FLAG_SEQUENTIAL_SCAN : 0;
     HANDLE file = CreateFileA(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CreationDisposition(openFlags),
                               attributes | hints, nullptr);
@@ -249,14 +249,14 @@ int ExtractSplashBitmaps(char* bitmapPath, char* maskPath, const char* cabinetPa
     char folder[kPathSize];
     char name[kPathSize];
     const bool named = SplitFilePath(cabinetPath, folder, sizeof folder, name, sizeof name) &&
-                       JoinPath(bitmapPath, kPathSize, folder, "$bmp") && JoinPath(maskPath, kPathSize, folder, "$mask");
+                       JoinPath(bitmapPath, kPathSize, folder, "$bmp") &&
+                       JoinPath(maskPath, kPathSize, folder, "$mask");
     if (named) {
         // The temporary folder outlives runs: pictures of an earlier run that
         // ended early must not pass for this cabinet's.
         RemoveExisting(bitmapPath);
         RemoveExisting(maskPath);
-        if (ExtractCabinet(cabinetPath, folder, SplashMemberFilter, nullptr) && Exists(bitmapPath) &&
-            Exists(maskPath))
+        if (ExtractCabinet(cabinetPath, folder, SplashMemberFilter, nullptr) && Exists(bitmapPath) && Exists(maskPath))
             return 1;
         DeleteFileA(bitmapPath);
         DeleteFileA(maskPath);

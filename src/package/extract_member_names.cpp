@@ -12,9 +12,8 @@ constexpr const char* kSplashMembers[] = {"$bmp", "$mask"};
 
 // Names that Windows opens as devices in every folder, with any extension.
 constexpr const char* kDeviceNames[] = {
-    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6",    "COM7",
-    "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8",    "LPT9",
-    "CONIN$", "CONOUT$", "CLOCK$",
+    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6",   "COM7",    "COM8",   "COM9",
+    "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9", "CONIN$", "CONOUT$", "CLOCK$",
 };
 
 constexpr size_t kLongestDeviceName = 7;

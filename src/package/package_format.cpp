@@ -247,8 +247,7 @@ bool ReadPackageSettings(const PackageSource& source, const PackageHeap& heap, P
 {
     PackageTrailer trailer;
     if (!ReadPackageTrailer(source, trailer) ||
-        !ReadSettingsBlock(source, heap, trailer.japaneseBlockOffset, trailer.japaneseBlockLength,
-                           settings.japanese) ||
+        !ReadSettingsBlock(source, heap, trailer.japaneseBlockOffset, trailer.japaneseBlockLength, settings.japanese) ||
         !ReadSettingsBlock(source, heap, trailer.englishBlockOffset, trailer.englishBlockLength, settings.english))
         return false;
     settings.totalInstallBytes = trailer.totalInstallBytes;

@@ -12,14 +12,14 @@ struct ShortcutEntry {
 };
 
 struct CheckEntry {
-    int32_t kind;    // 0: file that must exist after installing, 1: application that must not run
-    char* subject;   // relative file path, or window class name
+    int32_t kind;   // 0: file that must exist after installing, 1: application that must not run
+    char* subject;  // relative file path, or window class name
     char* message;
 };
 
 struct CommandEntry {
     char* commandLine;
-    int32_t wait;    // non-zero: wait for the started process to end
+    int32_t wait;  // non-zero: wait for the started process to end
 };
 
 struct SetupInfo {

@@ -96,8 +96,7 @@ bool CheckRights(const SetupInfo& info)
         gSetupState.okIfNotAdmin = info.okIfNotAdmin;
     if (gSetupState.okIfNotAdmin || IsUserAdmin())
         return true;
-    MessageBoxA(gSetupState.mainWindow,
-                AdminRequiredText(gSetupState.isInstall != 0, gSetupState.justExec != 0),
+    MessageBoxA(gSetupState.mainWindow, AdminRequiredText(gSetupState.isInstall != 0, gSetupState.justExec != 0),
                 info.productName, MB_OK);
     return false;
 }

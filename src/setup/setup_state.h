@@ -7,8 +7,8 @@
 
 struct SetupState {
     int isInstall;
-    MSG msg;            // shared by every queue drain and the final message loop
-    HWND mainWindow;    // the splash window; kept after the window is destroyed
+    MSG msg;          // shared by every queue drain and the final message loop
+    HWND mainWindow;  // the splash window; kept after the window is destroyed
     int bitmapsReady;
     int justExec;
     int justDecomp;

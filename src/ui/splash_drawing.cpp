@@ -121,8 +121,8 @@ void DrawSplashTexts(HDC dc, int x, int y, int width, int height, const char* na
     SetBkMode(dc, previousMode);
 }
 
-int DrawShadowedText(HDC dc, int x, int y, int fontHeight, int shadowX, int shadowY, COLORREF colour,
-                     COLORREF shadow, const char* text)
+int DrawShadowedText(HDC dc, int x, int y, int fontHeight, int shadowX, int shadowY, COLORREF colour, COLORREF shadow,
+                     const char* text)
 {
     if (text[0] == '\0')
         return 0;

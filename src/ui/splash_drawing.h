@@ -20,8 +20,8 @@ void DrawSplashTexts(HDC dc, int x, int y, int width, int height, const char* na
 
 // Draws text in its shadow colour at the offset, then in its colour at (x, y).
 // 1 when drawn, 0 for an empty text.
-int DrawShadowedText(HDC dc, int x, int y, int fontHeight, int shadowX, int shadowY, COLORREF colour,
-                     COLORREF shadow, const char* text);
+int DrawShadowedText(HDC dc, int x, int y, int fontHeight, int shadowX, int shadowY, COLORREF colour, COLORREF shadow,
+                     const char* text);
 
 // A bold italic font of that cell height and face, else of the fallback
 // face; null when neither can be made.

@@ -33,13 +33,13 @@ struct SplashPoint {
 // The product texts: a large name, and below it the version and the note in
 // a smaller size, each centred by its nominal character width.
 struct SplashTextLayout {
-    bool drawsName;        // false for an empty name: nothing is drawn then
+    bool drawsName;  // false for an empty name: nothing is drawn then
     int nameHeight;
     SplashPoint name;
     bool drawsSmallLines;  // false when version and note are both empty
     int smallHeight;
     SplashPoint version;
-    SplashPoint note;      // directly below the version, or in its place when it is empty
+    SplashPoint note;  // directly below the version, or in its place when it is empty
 };
 
 SplashTextLayout LayOutSplashTexts(int x, int y, int width, int height, size_t nameLength, size_t versionLength,

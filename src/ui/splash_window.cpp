@@ -56,19 +56,10 @@ int CreateSplashWindow(HINSTANCE instance, int showCommand)
 LRESULT CALLBACK SplashWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CREATE:
-        gSetupState.mainWindow = window;
-        return 1;
-    case WM_PAINT:
-        Paint(window);
-        return 1;
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 1;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 1;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_CREATE: gSetupState.mainWindow = window; return 1;
+    case WM_PAINT: Paint(window); return 1;
+    case WM_CLOSE: DestroyWindow(window); return 1;
+    case WM_DESTROY: PostQuitMessage(0); return 1;
+    default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

@@ -102,12 +102,19 @@ bool IsProtectedInstallFolder(const char* folder, const char* const* systemFolde
 
 const char* UninstallQuestionText(bool japanese)
 {
-    return japanese ? "\x83" "A\x83\x93\x83" "C\x83\x93\x83X\x83g\x81\x5B\x83\x8B\x82\xF0\x8A" "J\x8E" "n\x82\xB5\x82\xDC\x82\xB7\x82\xA9\x81H"
+    return japanese ? "\x83"
+                      "A\x83\x93\x83"
+                      "C\x83\x93\x83X\x83g\x81\x5B\x83\x8B\x82\xF0\x8A"
+                      "J\x8E"
+                      "n\x82\xB5\x82\xDC\x82\xB7\x82\xA9\x81H"
                     : "Do you want to Uninstall ?";
 }
 
 const char* UninstalledProperlyText(bool japanese)
 {
-    return japanese ? "\x90\xB3\x82\xB5\x82\xAD\x83" "A\x83\x93\x83" "C\x83\x93\x83X\x83g\x81\x5B\x83\x8B\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81" "B"
+    return japanese ? "\x90\xB3\x82\xB5\x82\xAD\x83"
+                      "A\x83\x93\x83"
+                      "C\x83\x93\x83X\x83g\x81\x5B\x83\x8B\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81"
+                      "B"
                     : "Uninstalled properly.";
 }

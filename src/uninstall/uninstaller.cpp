@@ -1,6 +1,5 @@
 #include "uninstall/uninstaller.h"
 
-
 #include "install/current_folder.h"
 #include "install/launch.h"
 #include "install/registration.h"
@@ -67,7 +66,7 @@ bool TakeInstallFolder(SetupInfo& info, const char* packagePath)
 }
 
 // A system folder into out, or empty when the system names none that fits.
-void SystemFolder(UINT (WINAPI* query)(LPSTR, UINT), char (&out)[kFolderSize])
+void SystemFolder(UINT(WINAPI* query)(LPSTR, UINT), char (&out)[kFolderSize])
 {
     const UINT length = query(out, sizeof out);
     if (length == 0 || length >= sizeof out)

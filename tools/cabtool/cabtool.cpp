@@ -31,19 +31,18 @@ namespace {
 #define CABTOOL_NAME_OPTIONS "[--codepage=N] "
 #endif
 
-constexpr char kUsage[] =
-    "usage: cabtool list " CABTOOL_NAME_OPTIONS "FILE\n"
-    "       cabtool test " CABTOOL_NAME_OPTIONS "FILE\n"
-    "       cabtool extract " CABTOOL_NAME_OPTIONS "FILE DIR [MEMBER...]\n"
-    "       cabtool create [--store|--mszip|--quantum=W] [--no-checksums] OUT.cab FILE...\n"
-    "                (W: Quantum window bits, 10 to 21)\n"
-    "\n"
-    "extract writes nothing unless every member to write has a name the installer\n"
-    "accepts and decodes, and every MEMBER named is in the cabinet. create stores\n"
-    "files only, not folders, under the relative names given.\n"
+constexpr char kUsage[] = "usage: cabtool list " CABTOOL_NAME_OPTIONS "FILE\n"
+                          "       cabtool test " CABTOOL_NAME_OPTIONS "FILE\n"
+                          "       cabtool extract " CABTOOL_NAME_OPTIONS "FILE DIR [MEMBER...]\n"
+                          "       cabtool create [--store|--mszip|--quantum=W] [--no-checksums] OUT.cab FILE...\n"
+                          "                (W: Quantum window bits, 10 to 21)\n"
+                          "\n"
+                          "extract writes nothing unless every member to write has a name the installer\n"
+                          "accepts and decodes, and every MEMBER named is in the cabinet. create stores\n"
+                          "files only, not folders, under the relative names given.\n"
 #ifndef _WIN32
-    "--codepage=N: the Windows code page member names are read in (default 1252,\n"
-    "932 for Shift-JIS); names are shown and written in UTF-8.\n"
+                          "--codepage=N: the Windows code page member names are read in (default 1252,\n"
+                          "932 for Shift-JIS); names are shown and written in UTF-8.\n"
 #endif
     ;
 
@@ -55,22 +54,22 @@ enum class Mode { List, Test, Check, Extract };
 struct Run {
     Mode mode = Mode::List;
     std::string destination;
-    std::set<std::string> wanted;   // keys of the named members; empty: every member
-    std::set<std::string> seen;     // keys of the members met in the check
+    std::set<std::string> wanted;      // keys of the named members; empty: every member
+    std::set<std::string> seen;        // keys of the members met in the check
     std::vector<std::string> refused;  // "'name': why", from the check
     bool firstCabinet = true;
-    std::string member;             // the member being written, as shown
+    std::string member;  // the member being written, as shown
     std::string memberPath;
     bool memberOpen = false;
-    std::string refusal;            // why the handler aborted
+    std::string refusal;  // why the handler aborted
     uint64_t members = 0;
     uint64_t bytes = 0;
 };
 
-void PrintMember(const CabNotification& n) {
-    printf("%10u  %04d-%02d-%02d %02d:%02d:%02d  %s\n", unsigned(n.size), 1980 + (n.date >> 9),
-           (n.date >> 5) & 15, n.date & 31, n.time >> 11, (n.time >> 5) & 63, (n.time & 31) * 2,
-           DecodeMemberName(n.text1).shown.c_str());
+void PrintMember(const CabNotification& n)
+{
+    printf("%10u  %04d-%02d-%02d %02d:%02d:%02d  %s\n", unsigned(n.size), 1980 + (n.date >> 9), (n.date >> 5) & 15,
+           n.date & 31, n.time >> 11, (n.time >> 5) & 63, (n.time & 31) * 2, DecodeMemberName(n.text1).shown.c_str());
 }
 
 struct CabinetId {
@@ -80,7 +79,8 @@ struct CabinetId {
     bool hasNext = false;
 };
 
-CabinetId ReadCabinetId(const fs::path& path) {
+CabinetId ReadCabinetId(const fs::path& path)
+{
     uint8_t raw[36];
     std::ifstream in(path, std::ios::binary);
     CabinetId id;
@@ -97,7 +97,8 @@ CabinetId ReadCabinetId(const fs::path& path) {
 // The cabinet of the set beside the others: the named file when it carries
 // the expected set id and index, else any file of the folder that does. The
 // name is a file name only, never a path.
-fs::path FindCabinet(const fs::path& folder, const std::string& name, uint16_t setId, uint16_t index) {
+fs::path FindCabinet(const fs::path& folder, const std::string& name, uint16_t setId, uint16_t index)
+{
     const fs::path dir = folder.empty() ? fs::path(".") : folder;
     auto matches = [&](const fs::path& p) {
         const CabinetId id = ReadCabinetId(p);
@@ -122,13 +123,15 @@ fs::path FindCabinet(const fs::path& folder, const std::string& name, uint16_t s
     return {};
 }
 
-bool IsWanted(const Run& run, const LocalMemberName& name) {
+bool IsWanted(const Run& run, const LocalMemberName& name)
+{
     return run.wanted.empty() || run.wanted.count(name.key) != 0;
 }
 
 // The check before extracting: the members to write are decoded, nothing is
 // written, and every name the installer would refuse is noted.
-intptr_t CheckMember(Run& run, const CabNotification& n) {
+intptr_t CheckMember(Run& run, const CabNotification& n)
+{
     const LocalMemberName name = DecodeMemberName(n.text1);
     if (!IsWanted(run, name)) {
         return 0;
@@ -142,7 +145,8 @@ intptr_t CheckMember(Run& run, const CabNotification& n) {
     return kDiscardHandle;
 }
 
-intptr_t OpenMember(Run& run, const CabNotification& n) {
+intptr_t OpenMember(Run& run, const CabNotification& n)
+{
     const LocalMemberName name = DecodeMemberName(n.text1);
     if (run.mode == Mode::Test) {
         run.member = name.shown;
@@ -163,9 +167,9 @@ intptr_t OpenMember(Run& run, const CabNotification& n) {
         return -1;
     }
     const std::string path = JoinLocal(run.destination, name.local);
-    const intptr_t handle = CabToolOpen(path.c_str(),
-                                        kCabOpenWriteOnly | kCabOpenCreate | kCabOpenTruncate | kCabOpenBinary,
-                                        kCabPermissionRead | kCabPermissionWrite);
+    const intptr_t handle =
+        CabToolOpen(path.c_str(), kCabOpenWriteOnly | kCabOpenCreate | kCabOpenTruncate | kCabOpenBinary,
+                    kCabPermissionRead | kCabPermissionWrite);
     if (handle == -1) {
         run.refusal = "cannot create " + EscapedText(path);
         return -1;
@@ -176,7 +180,8 @@ intptr_t OpenMember(Run& run, const CabNotification& n) {
     return handle;
 }
 
-intptr_t Handle(CabNotificationType type, CabNotification* n) {
+intptr_t Handle(CabNotificationType type, CabNotification* n)
+{
     Run& run = *static_cast<Run*>(n->userContext);
     switch (type) {
     case PartialFile:
@@ -211,12 +216,12 @@ intptr_t Handle(CabNotificationType type, CabNotification* n) {
         }
         return 0;
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
-std::string FolderOf(const fs::path& path) {
+std::string FolderOf(const fs::path& path)
+{
     std::string folder = path.parent_path().string();
     if (!folder.empty()) {
         folder += fs::path::preferred_separator;
@@ -224,7 +229,8 @@ std::string FolderOf(const fs::path& path) {
     return folder;
 }
 
-int Fail(const std::string& file, const CabErrorRecord& errors, const Run& run) {
+int Fail(const std::string& file, const CabErrorRecord& errors, const Run& run)
+{
     fprintf(stderr, "cabtool: %s: %s", file.c_str(), CabErrorName(errors.code));
     if (errors.code == int(CabError::UnsupportedVersion)) {
         fprintf(stderr, " (version %d.%d)", errors.detail >> 8, errors.detail & 0xFF);
@@ -241,12 +247,13 @@ int Fail(const std::string& file, const CabErrorRecord& errors, const Run& run) 
 
 // Walks the cabinet, then the later cabinets of its set for their own
 // members. 0 when the whole set was read, else the exit code.
-int WalkCabinetSet(Run& run, const fs::path& file) {
+int WalkCabinetSet(Run& run, const fs::path& file)
+{
     run.firstCabinet = true;
     run.members = 0;
     CabErrorRecord errors = {};
-    CabDecoder* decoder = CreateCabDecoder(CabToolAllocate, CabToolFree, CabToolOpen, CabToolRead,
-                                           CabToolWrite, CabToolClose, CabToolSeek, kCabProcessor386, &errors);
+    CabDecoder* decoder = CreateCabDecoder(CabToolAllocate, CabToolFree, CabToolOpen, CabToolRead, CabToolWrite,
+                                           CabToolClose, CabToolSeek, kCabProcessor386, &errors);
     if (decoder == nullptr) {
         return Fail(file.string(), errors, run);
     }
@@ -292,7 +299,8 @@ int WalkCabinetSet(Run& run, const fs::path& file) {
 
 // Extracts only after the check has passed: a refused name, a named member
 // that is missing or a cabinet that does not read to its end writes nothing.
-int Extract(Run& run, const fs::path& file) {
+int Extract(Run& run, const fs::path& file)
+{
     run.mode = Mode::Check;
     if (int status = WalkCabinetSet(run, file); status != 0) {
         return status;
@@ -319,7 +327,8 @@ int Extract(Run& run, const fs::path& file) {
 
 // A file to store: its bytes, date, time and read-only attribute. Folders,
 // pipes and devices are refused before anything is opened.
-bool ReadInputFile(const char* argument, cabwriter::Member& member, std::string& error) {
+bool ReadInputFile(const char* argument, cabwriter::Member& member, std::string& error)
+{
     const fs::path path(argument);
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
@@ -358,7 +367,8 @@ bool ReadInputFile(const char* argument, cabwriter::Member& member, std::string&
     return true;
 }
 
-int Create(int argc, char** argv) {
+int Create(int argc, char** argv)
+{
     cabwriter::Options options;
     int at = 2;
     for (; at < argc && argv[at][0] == '-' && argv[at][1] == '-'; ++at) {
@@ -393,8 +403,10 @@ int Create(int argc, char** argv) {
         cabwriter::Member member;
         member.name = MemberKey(argv[i]);
         if (!IsSafeMemberName(member.name.c_str())) {
-            fprintf(stderr, "cabtool: %s: the installer would refuse this member name; name files by relative "
-                            "paths without '.' or '..' parts\n", EscapedText(argv[i]).c_str());
+            fprintf(stderr,
+                    "cabtool: %s: the installer would refuse this member name; name files by relative "
+                    "paths without '.' or '..' parts\n",
+                    EscapedText(argv[i]).c_str());
             return 1;
         }
         if (!ReadInputFile(argv[i], member, error)) {
@@ -411,7 +423,8 @@ int Create(int argc, char** argv) {
 }
 
 // The options of list, test and extract, before FILE: false on a bad one.
-bool ReadNameOptions(int argc, char** argv, int& at) {
+bool ReadNameOptions(int argc, char** argv, int& at)
+{
 #ifdef _WIN32
     UseNameCodePage(ArgumentCodePage());  // names are the system's own bytes: no options
     return at >= argc || strncmp(argv[at], "--", 2) != 0;
@@ -432,7 +445,8 @@ bool ReadNameOptions(int argc, char** argv, int& at) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc < 2) {
         fputs(kUsage, stderr);
         return 2;

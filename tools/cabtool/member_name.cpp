@@ -21,7 +21,8 @@ constexpr char kRefusedName[] =
     "the installer refuses this name (absolute, a drive, '..' or an empty part, a device name such as CON, "
     "':' or a control byte)";
 
-std::string Hex(unsigned char byte) {
+std::string Hex(unsigned char byte)
+{
     char text[8];
     snprintf(text, sizeof text, "\\x%02X", byte);
     return text;
@@ -35,14 +36,16 @@ constexpr char kSeparator = '/';
 unsigned gNameCodePage = 1252;
 
 // The converter's name of a code page: "CP037", "CP932", "CP1252".
-std::string IconvName(unsigned codePage) {
+std::string IconvName(unsigned codePage)
+{
     char name[16];
     snprintf(name, sizeof name, "CP%03u", codePage);
     return name;
 }
 
 // The name in UTF-8; false when its bytes are no text of the code page.
-bool ToUtf8(const char* raw, std::string& utf8) {
+bool ToUtf8(const char* raw, std::string& utf8)
+{
     iconv_t converter = iconv_open("UTF-8", IconvName(gNameCodePage).c_str());
     if (converter == iconv_t(-1)) {
         return false;
@@ -65,7 +68,8 @@ bool ToUtf8(const char* raw, std::string& utf8) {
 
 constexpr size_t kLongestLocalName = 255;
 
-size_t LongestPart(const std::string& local) {
+size_t LongestPart(const std::string& local)
+{
     size_t longest = 0;
     size_t start = 0;
     for (size_t end; start <= local.size(); start = end + 1) {
@@ -79,7 +83,8 @@ size_t LongestPart(const std::string& local) {
 }
 
 // Every byte from 0x80 on as \xNN: for names that are no text of the code page.
-std::string EscapedBytes(const std::string& raw) {
+std::string EscapedBytes(const std::string& raw)
+{
     std::string shown;
     for (char c : raw) {
         const unsigned char byte = static_cast<unsigned char>(c);
@@ -89,7 +94,8 @@ std::string EscapedBytes(const std::string& raw) {
 }
 #endif
 
-std::string Replaced(std::string text, char from, char to) {
+std::string Replaced(std::string text, char from, char to)
+{
     for (char& c : text) {
         if (c == from) {
             c = to;
@@ -98,7 +104,8 @@ std::string Replaced(std::string text, char from, char to) {
     return text;
 }
 
-bool MakeFolder(const std::string& path) {
+bool MakeFolder(const std::string& path)
+{
 #ifdef _WIN32
     if (CreateDirectoryA(path.c_str(), nullptr)) {
         return true;
@@ -116,7 +123,8 @@ bool MakeFolder(const std::string& path) {
 
 }  // namespace
 
-bool UseNameCodePage(unsigned codePage) {
+bool UseNameCodePage(unsigned codePage)
+{
 #ifdef _WIN32
     UseCodePage(codePage);
     return true;
@@ -132,7 +140,8 @@ bool UseNameCodePage(unsigned codePage) {
 #endif
 }
 
-unsigned ArgumentCodePage() {
+unsigned ArgumentCodePage()
+{
 #ifdef _WIN32
     return GetACP();
 #else
@@ -140,7 +149,8 @@ unsigned ArgumentCodePage() {
 #endif
 }
 
-std::string EscapedText(const std::string& text) {
+std::string EscapedText(const std::string& text)
+{
     std::string shown;
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char byte = static_cast<unsigned char>(text[i]);
@@ -159,7 +169,8 @@ std::string EscapedText(const std::string& text) {
     return shown;
 }
 
-LocalMemberName DecodeMemberName(const char* raw) {
+LocalMemberName DecodeMemberName(const char* raw)
+{
     LocalMemberName name;
     if (!IsSafeMemberName(raw)) {
         name.refusal = kRefusedName;
@@ -189,9 +200,13 @@ LocalMemberName DecodeMemberName(const char* raw) {
     return name;
 }
 
-std::string MemberKey(std::string argument) { return Replaced(argument, '/', '\\'); }
+std::string MemberKey(std::string argument)
+{
+    return Replaced(argument, '/', '\\');
+}
 
-std::string CabinetFileNamePart(const char* name) {
+std::string CabinetFileNamePart(const char* name)
+{
     size_t start = 0;
     for (size_t i = 0; name[i] != '\0'; ++i) {
         if (IsDoubleBytePair(name + i)) {
@@ -203,7 +218,8 @@ std::string CabinetFileNamePart(const char* name) {
     return name + start;
 }
 
-bool MakeMemberFolders(const std::string& destination, const std::string& local, std::string& failed) {
+bool MakeMemberFolders(const std::string& destination, const std::string& local, std::string& failed)
+{
     for (size_t i = 0; i < local.size(); ++i) {
 #ifdef _WIN32
         if (IsDoubleBytePair(local.c_str() + i)) {
@@ -219,7 +235,8 @@ bool MakeMemberFolders(const std::string& destination, const std::string& local,
     return true;
 }
 
-std::string JoinLocal(const std::string& destination, const std::string& local) {
+std::string JoinLocal(const std::string& destination, const std::string& local)
+{
     if (destination.empty()) {
         return local;
     }

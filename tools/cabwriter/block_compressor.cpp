@@ -13,7 +13,8 @@ constexpr size_t kMszipLimit = kBlockSize + 12;  // largest compressed MSZIP blo
 
 class StoredCompressor : public BlockCompressor {
 public:
-    bool CompressBlock(const uint8_t* data, size_t size, std::vector<uint8_t>& out) override {
+    bool CompressBlock(const uint8_t* data, size_t size, std::vector<uint8_t>& out) override
+    {
         out.assign(data, data + size);
         return true;
     }
@@ -23,12 +24,13 @@ public:
 // folder are the dictionary, so matches may reach into the previous block.
 class MszipCompressor : public BlockCompressor {
 public:
-    MszipCompressor() {
+    MszipCompressor()
+    {
         memset(&stream_, 0, sizeof stream_);
-        ready_ = deflateInit2(&stream_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 9,
-                              Z_DEFAULT_STRATEGY) == Z_OK;
+        ready_ = deflateInit2(&stream_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) == Z_OK;
     }
-    ~MszipCompressor() override {
+    ~MszipCompressor() override
+    {
         if (ready_) {
             deflateEnd(&stream_);
         }
@@ -36,12 +38,12 @@ public:
     MszipCompressor(const MszipCompressor&) = delete;
     MszipCompressor& operator=(const MszipCompressor&) = delete;
 
-    bool CompressBlock(const uint8_t* data, size_t size, std::vector<uint8_t>& out) override {
+    bool CompressBlock(const uint8_t* data, size_t size, std::vector<uint8_t>& out) override
+    {
         if (!ready_ || size > kBlockSize || deflateReset(&stream_) != Z_OK) {
             return false;
         }
-        if (!history_.empty() &&
-            deflateSetDictionary(&stream_, history_.data(), uInt(history_.size())) != Z_OK) {
+        if (!history_.empty() && deflateSetDictionary(&stream_, history_.data(), uInt(history_.size())) != Z_OK) {
             return false;
         }
         out.assign(2 + deflateBound(&stream_, uLong(size)) + 16, 0);
@@ -64,14 +66,15 @@ public:
 
 private:
     // One final stored deflate block: always fits the MSZIP limit.
-    static void StoreBlock(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+    static void StoreBlock(const uint8_t* data, size_t size, std::vector<uint8_t>& out)
+    {
         const uint16_t length = uint16_t(size);
-        out = {'C', 'K', 0x01, uint8_t(length), uint8_t(length >> 8), uint8_t(~length),
-               uint8_t(~length >> 8)};
+        out = {'C', 'K', 0x01, uint8_t(length), uint8_t(length >> 8), uint8_t(~length), uint8_t(~length >> 8)};
         out.insert(out.end(), data, data + size);
     }
 
-    void Remember(const uint8_t* data, size_t size) {
+    void Remember(const uint8_t* data, size_t size)
+    {
         history_.insert(history_.end(), data, data + size);
         if (history_.size() > kBlockSize) {
             history_.erase(history_.begin(), history_.end() - kBlockSize);
@@ -83,19 +86,30 @@ private:
     std::vector<uint8_t> history_;
 };
 
-std::unique_ptr<BlockCompressor> MakeStored(uint16_t) { return std::make_unique<StoredCompressor>(); }
-std::unique_ptr<BlockCompressor> MakeMszip(uint16_t) { return std::make_unique<MszipCompressor>(); }
+std::unique_ptr<BlockCompressor> MakeStored(uint16_t)
+{
+    return std::make_unique<StoredCompressor>();
+}
+std::unique_ptr<BlockCompressor> MakeMszip(uint16_t)
+{
+    return std::make_unique<MszipCompressor>();
+}
 
-std::array<CompressorFactory, 16>& Factories() {
+std::array<CompressorFactory, 16>& Factories()
+{
     static std::array<CompressorFactory, 16> factories = {MakeStored, MakeMszip};
     return factories;
 }
 
 }  // namespace
 
-void RegisterCompressor(int codec, CompressorFactory factory) { Factories()[codec & 0xF] = factory; }
+void RegisterCompressor(int codec, CompressorFactory factory)
+{
+    Factories()[codec & 0xF] = factory;
+}
 
-std::unique_ptr<BlockCompressor> CreateCompressor(uint16_t compressionType) {
+std::unique_ptr<BlockCompressor> CreateCompressor(uint16_t compressionType)
+{
     const CompressorFactory factory = Factories()[compressionType & 0xF];
     return factory != nullptr ? factory(compressionType) : nullptr;
 }

@@ -17,7 +17,8 @@ constexpr uint16_t kTypeStored = 0;
 constexpr uint16_t kTypeMszip = 1;
 constexpr uint16_t kTypeQuantum = 2;
 // Quantum with a window of 2^windowBits bytes (10..21) at level 1..7.
-constexpr uint16_t QuantumType(int windowBits, int level = 4) {
+constexpr uint16_t QuantumType(int windowBits, int level = 4)
+{
     return uint16_t(kTypeQuantum | (level & 0xF) << 4 | (windowBits & 0x1F) << 8);
 }
 

@@ -18,16 +18,19 @@ constexpr size_t kDataHeaderSize = 8;
 constexpr size_t kMaxNameLength = 255;
 constexpr size_t kMaxCount = 0xFFFF;
 
-void Put16(std::vector<uint8_t>& out, size_t at, uint32_t value) {
+void Put16(std::vector<uint8_t>& out, size_t at, uint32_t value)
+{
     out[at] = uint8_t(value);
     out[at + 1] = uint8_t(value >> 8);
 }
-void Put32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
+void Put32(std::vector<uint8_t>& out, size_t at, uint32_t value)
+{
     Put16(out, at, value & 0xFFFF);
     Put16(out, at + 2, value >> 16);
 }
 
-bool Refuse(std::string* error, const std::string& why) {
+bool Refuse(std::string* error, const std::string& why)
+{
     if (error != nullptr) {
         *error = why;
     }
@@ -41,8 +44,9 @@ struct EncodedFolder {
 };
 
 // Compresses the members' bytes as one stream cut into 32 KiB blocks.
-bool EncodeFolder(const std::vector<Member>& members, const std::vector<size_t>& indices,
-                  uint16_t type, bool checksums, EncodedFolder& folder, std::string* error) {
+bool EncodeFolder(const std::vector<Member>& members, const std::vector<size_t>& indices, uint16_t type, bool checksums,
+                  EncodedFolder& folder, std::string* error)
+{
     folder.compressionType = type;
     std::unique_ptr<BlockCompressor> compressor = CreateCompressor(type);
     if (compressor == nullptr) {
@@ -51,17 +55,15 @@ bool EncodeFolder(const std::vector<Member>& members, const std::vector<size_t>&
     std::vector<uint8_t> pending;
     std::vector<uint8_t> packed;
     auto flush = [&]() {
-        if (!compressor->CompressBlock(pending.data(), pending.size(), packed) ||
-            packed.size() > 0xFFFF) {
+        if (!compressor->CompressBlock(pending.data(), pending.size(), packed) || packed.size() > 0xFFFF) {
             return Refuse(error, "compression failed");
         }
         const size_t at = folder.blocks.size();
         folder.blocks.resize(at + kDataHeaderSize);
         Put16(folder.blocks, at + 4, uint32_t(packed.size()));
         Put16(folder.blocks, at + 6, uint32_t(pending.size()));
-        const uint32_t sum = checksums ? CabChecksum(folder.blocks.data() + at + 4, 4,
-                                                     CabChecksum(packed.data(), packed.size(), 0))
-                                       : 0;
+        const uint32_t sum =
+            checksums ? CabChecksum(folder.blocks.data() + at + 4, 4, CabChecksum(packed.data(), packed.size(), 0)) : 0;
         Put32(folder.blocks, at, sum);
         folder.blocks.insert(folder.blocks.end(), packed.begin(), packed.end());
         pending.clear();
@@ -87,7 +89,8 @@ bool EncodeFolder(const std::vector<Member>& members, const std::vector<size_t>&
 
 }  // namespace
 
-void ToDosDateTime(std::filesystem::file_time_type when, uint16_t& date, uint16_t& time) {
+void ToDosDateTime(std::filesystem::file_time_type when, uint16_t& date, uint16_t& time)
+{
     const auto system = std::chrono::file_clock::to_sys(when);
     const std::time_t seconds = std::chrono::system_clock::to_time_t(system);
     std::tm local = {};
@@ -105,11 +108,13 @@ void ToDosDateTime(std::filesystem::file_time_type when, uint16_t& date, uint16_
     time = uint16_t(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
 }
 
-CabWriter::CabWriter(Options options) : options_(options) {
+CabWriter::CabWriter(Options options) : options_(options)
+{
     folders_.push_back({options_.compressionType, {}});
 }
 
-void CabWriter::AddMember(Member member) {
+void CabWriter::AddMember(Member member)
+{
     const size_t size = member.data.size();
     if (options_.folderSizeLimit > 0 && !folders_.back().members.empty() &&
         currentFolderBytes_ + size > options_.folderSizeLimit) {
@@ -120,8 +125,8 @@ void CabWriter::AddMember(Member member) {
     members_.push_back(std::move(member));
 }
 
-bool CabWriter::AddFile(const std::string& storedName, const std::filesystem::path& path,
-                        std::string* error) {
+bool CabWriter::AddFile(const std::string& storedName, const std::filesystem::path& path, std::string* error)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return Refuse(error, "cannot read " + path.string());
@@ -138,7 +143,8 @@ bool CabWriter::AddFile(const std::string& storedName, const std::filesystem::pa
     return true;
 }
 
-void CabWriter::StartFolder(uint16_t compressionType) {
+void CabWriter::StartFolder(uint16_t compressionType)
+{
     if (folders_.back().members.empty()) {
         folders_.back().compressionType = compressionType;
     } else {
@@ -147,7 +153,8 @@ void CabWriter::StartFolder(uint16_t compressionType) {
     currentFolderBytes_ = 0;
 }
 
-bool CabWriter::Write(std::vector<uint8_t>& cabinet, std::string* error) const {
+bool CabWriter::Write(std::vector<uint8_t>& cabinet, std::string* error) const
+{
     if (members_.size() > kMaxCount) {
         return Refuse(error, "too many members");
     }
@@ -170,8 +177,8 @@ bool CabWriter::Write(std::vector<uint8_t>& cabinet, std::string* error) const {
             return Refuse(error, "folder too large");
         }
         encoded.emplace_back();
-        if (!EncodeFolder(members_, planned.members, planned.compressionType, options_.checksums,
-                          encoded.back(), error)) {
+        if (!EncodeFolder(members_, planned.members, planned.compressionType, options_.checksums, encoded.back(),
+                          error)) {
             return false;
         }
     }
@@ -234,7 +241,8 @@ bool CabWriter::Write(std::vector<uint8_t>& cabinet, std::string* error) const {
     return true;
 }
 
-bool CabWriter::WriteFile(const std::filesystem::path& path, std::string* error) const {
+bool CabWriter::WriteFile(const std::filesystem::path& path, std::string* error) const
+{
     std::vector<uint8_t> cabinet;
     if (!Write(cabinet, error)) {
         return false;

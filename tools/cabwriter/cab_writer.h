@@ -23,7 +23,7 @@ struct Member {
 struct Options {
     uint16_t compressionType = kTypeMszip;  // of the first folder
     bool checksums = true;                  // false leaves every checksum 0
-    size_t folderSizeLimit = 0;  // > 0: a new folder begins before a member that would pass it
+    size_t folderSizeLimit = 0;             // > 0: a new folder begins before a member that would pass it
     uint16_t setId = 0;
 };
 
@@ -36,8 +36,7 @@ public:
 
     void AddMember(Member member);
     // Reads the file; date, time and attributes (read-only, archive) come from it.
-    bool AddFile(const std::string& storedName, const std::filesystem::path& path,
-                 std::string* error = nullptr);
+    bool AddFile(const std::string& storedName, const std::filesystem::path& path, std::string* error = nullptr);
     // Members added from now on go to a new folder of this compression type.
     void StartFolder(uint16_t compressionType);
 

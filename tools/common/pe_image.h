@@ -100,8 +100,7 @@ struct Image {
     bool FileOffset(uint32_t rva, uint32_t size, size_t& offset) const
     {
         for (const Section& section : sections) {
-            if (rva >= section.virtualAddress &&
-                uint64_t(rva) - section.virtualAddress + size <= section.rawSize) {
+            if (rva >= section.virtualAddress && uint64_t(rva) - section.virtualAddress + size <= section.rawSize) {
                 offset = section.rawPointer + (rva - section.virtualAddress);
                 return true;
             }

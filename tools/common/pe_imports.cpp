@@ -35,8 +35,9 @@ bool ReadLookupTable(const Image& image, const std::string& dll, uint32_t tableR
         size_t at;
         if (imports.size() >= kMaxImports || !image.FileOffset(rva, entrySize, at))
             return false;
-        const uint64_t entry = image.is64 ? uint64_t(Get32(image.bytes, at)) | uint64_t(Get32(image.bytes, at + 4)) << 32
-                                          : Get32(image.bytes, at);
+        const uint64_t entry = image.is64
+                                   ? uint64_t(Get32(image.bytes, at)) | uint64_t(Get32(image.bytes, at + 4)) << 32
+                                   : Get32(image.bytes, at);
         if (entry == 0)
             return true;
         const bool byOrdinal = image.is64 ? (entry >> 63) != 0 : (entry >> 31) != 0;
@@ -70,7 +71,8 @@ bool ReadImports(const std::vector<uint8_t>& imageBytes, std::vector<Import>& im
         if (nameRva == 0 && addressRva == 0)
             break;
         std::string dll;
-        if (!ReadName(image, nameRva, dll) || !ReadLookupTable(image, dll, lookupRva != 0 ? lookupRva : addressRva, imports))
+        if (!ReadName(image, nameRva, dll) ||
+            !ReadLookupTable(image, dll, lookupRva != 0 ? lookupRva : addressRva, imports))
             return false;
     }
     error.clear();

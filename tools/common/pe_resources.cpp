@@ -34,7 +34,8 @@ uint64_t AlignUp(uint64_t value, uint32_t alignment)
 // Walks the three levels (type, name, language) of the resource directory.
 class TreeReader {
 public:
-    TreeReader(const Image& image, uint32_t rootRva, std::vector<Resource>& out) : image_(image), root_(rootRva), out_(out)
+    TreeReader(const Image& image, uint32_t rootRva, std::vector<Resource>& out)
+        : image_(image), root_(rootRva), out_(out)
     {
     }
 
@@ -264,8 +265,14 @@ private:
         size_ = dataAt_ + data;
     }
 
-    void WriteDirectoryHeader(size_t at, const std::vector<TypeNode>& nodes) { Header(at, NamedCount(nodes), nodes.size()); }
-    void WriteDirectoryHeader(size_t at, const std::vector<NameNode>& nodes) { Header(at, NamedCount(nodes), nodes.size()); }
+    void WriteDirectoryHeader(size_t at, const std::vector<TypeNode>& nodes)
+    {
+        Header(at, NamedCount(nodes), nodes.size());
+    }
+    void WriteDirectoryHeader(size_t at, const std::vector<NameNode>& nodes)
+    {
+        Header(at, NamedCount(nodes), nodes.size());
+    }
     void WriteDirectoryHeader(size_t at, const std::vector<LanguageNode>& nodes) { Header(at, 0, nodes.size()); }
 
     void Header(size_t at, size_t named, size_t total)
@@ -378,8 +385,8 @@ bool FindResource(const std::vector<uint8_t>& image, uint16_t type, uint16_t nam
     return false;
 }
 
-bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t name,
-                 const std::vector<uint8_t>& data, std::vector<uint8_t>& out, std::string& error)
+bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t name, const std::vector<uint8_t>& data,
+                 std::vector<uint8_t>& out, std::string& error)
 {
     Image image(imageBytes);
     std::vector<Resource> resources;
@@ -408,7 +415,8 @@ bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t
     uint64_t overlayData = symbolTable != 0 ? symbolTable : imageBytes.size();
     if (overlayData < sectionEnd || overlayData > imageBytes.size() ||
         std::any_of(imageBytes.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(sectionEnd, imageBytes.size())),
-                    imageBytes.begin() + static_cast<std::ptrdiff_t>(overlayData), [](uint8_t byte) { return byte != 0; })) {
+                    imageBytes.begin() + static_cast<std::ptrdiff_t>(overlayData),
+                    [](uint8_t byte) { return byte != 0; })) {
         error = "the program carries data behind its sections, which would be lost";
         return false;
     }
@@ -444,10 +452,11 @@ bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t
         fileEnd = std::max<uint64_t>(fileEnd, uint64_t(section.rawPointer) + section.rawSize);
     }
     Section resourceSection{};
-    resourceSection.virtualAddress = static_cast<uint32_t>(
-        placement.replaces ? image.sections[placement.index].virtualAddress : AlignUp(virtualEnd, image.sectionAlignment));
-    resourceSection.rawPointer = static_cast<uint32_t>(
-        placement.replaces ? image.sections[placement.index].rawPointer : AlignUp(fileEnd, image.fileAlignment));
+    resourceSection.virtualAddress =
+        static_cast<uint32_t>(placement.replaces ? image.sections[placement.index].virtualAddress
+                                                 : AlignUp(virtualEnd, image.sectionAlignment));
+    resourceSection.rawPointer = static_cast<uint32_t>(placement.replaces ? image.sections[placement.index].rawPointer
+                                                                          : AlignUp(fileEnd, image.fileAlignment));
     std::vector<uint8_t> tree = SectionWriter(BuildTree(resources), resourceSection.virtualAddress).Write();
     resourceSection.virtualSize = static_cast<uint32_t>(tree.size());
     resourceSection.rawSize = static_cast<uint32_t>(AlignUp(tree.size(), image.fileAlignment));
@@ -482,7 +491,8 @@ bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t
     size_t table = image.sectionTableOffset;
     std::vector<uint8_t> headers(imageBytes.begin() + table,
                                  imageBytes.begin() + table + image.sections.size() * kSectionHeaderSize);
-    std::fill(out.begin() + table, out.begin() + table + std::max(image.sections.size(), written.size()) * kSectionHeaderSize, 0);
+    std::fill(out.begin() + table,
+              out.begin() + table + std::max(image.sections.size(), written.size()) * kSectionHeaderSize, 0);
     for (size_t i = 0; i < written.size(); ++i) {
         size_t at = table + i * kSectionHeaderSize;
         if (i == resourceIndex) {
@@ -518,7 +528,8 @@ bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t
     Put32(out, optional + 8, Get32(out, optional + 8) - oldResourceRaw + resourceSection.rawSize);
     uint64_t imageEnd = 0;
     for (const Section& section : written)
-        imageEnd = std::max<uint64_t>(imageEnd, uint64_t(section.virtualAddress) + std::max(section.virtualSize, section.rawSize));
+        imageEnd = std::max<uint64_t>(
+            imageEnd, uint64_t(section.virtualAddress) + std::max(section.virtualSize, section.rawSize));
     Put32(out, optional + 56, static_cast<uint32_t>(AlignUp(imageEnd, image.sectionAlignment)));
     Put32(out, image.directoryOffset + kResourceDirectory * 8, resourceSection.virtualAddress);
     Put32(out, image.directoryOffset + kResourceDirectory * 8 + 4, resourceSection.virtualSize);

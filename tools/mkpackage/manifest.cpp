@@ -50,19 +50,17 @@ constexpr size_t kMaxNameCharacters = 255;
 
 const char* const kPlaceholders[] = {"%ProgramFiles%", "%ProgramFilesOrUser%", "%UserTmp%"};
 
-const std::set<std::string> kTopKeys = {"content", "splash",   "compression", "fileNameEncoding",
+const std::set<std::string> kTopKeys = {"content", "splash",  "compression", "fileNameEncoding",
                                         "common",  "english", "japanese"};
-const std::set<std::string> kSettingKeys = {
-    "productName", "productVersion", "splashNote", "installFolder",     "osMask",           "justExec",
-    "okIfNotAdmin", "shortcuts",     "checks",     "installCommands",   "uninstallCommands", "launchCommands"};
+const std::set<std::string> kSettingKeys = {"productName", "productVersion",  "splashNote",        "installFolder",
+                                            "osMask",      "justExec",        "okIfNotAdmin",      "shortcuts",
+                                            "checks",      "installCommands", "uninstallCommands", "launchCommands"};
 
 const struct {
     const char* name;
     uint16_t type;
 } kCompressions[] = {
-    {"none", 0},
-    {"mszip", 1},
-    {"quantum", 2 | 4 << 4 | 21 << 8},  // 2 MiB window, level 4
+    {"none", 0}, {"mszip", 1}, {"quantum", 2 | 4 << 4 | 21 << 8},  // 2 MiB window, level 4
 };
 
 const struct {
@@ -87,8 +85,8 @@ bool IsReservedDeviceName(const std::string& name)
         stem.pop_back();
     if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul")
         return true;
-    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
+    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) && stem[3] >= '1' &&
+           stem[3] <= '9';
 }
 
 size_t CharacterCount(const std::string& utf8)
@@ -119,8 +117,8 @@ namespace {
 
 bool IsAbsoluteFolder(const std::string& path)
 {
-    bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-                 path[2] == '\\';
+    bool drive =
+        path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\\';
     bool unc = path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
     return drive || unc;
 }
@@ -374,8 +372,7 @@ private:
     }
 
     // A text member of a list entry: required ones must be non-empty.
-    bool EntryText(const std::string& where, const Json& entry, const std::string& key, bool required,
-                   std::string& out)
+    bool EntryText(const std::string& where, const Json& entry, const std::string& key, bool required, std::string& out)
     {
         std::string utf8;
         if (!entry.contains(key)) {
@@ -512,8 +509,8 @@ const Json* Section(const Json& root, const std::string& key, Diagnostics& d)
     return &section;
 }
 
-bool PathValue(const Json& object, const std::string& key, const std::string& where,
-               const std::filesystem::path& base, std::filesystem::path& out, Diagnostics& d)
+bool PathValue(const Json& object, const std::string& key, const std::string& where, const std::filesystem::path& base,
+               std::filesystem::path& out, Diagnostics& d)
 {
     if (!object.contains(key)) {
         d.Error(where, "must be given");
@@ -567,8 +564,7 @@ bool CompressionTypeByName(const std::string& name, uint16_t& type)
     return false;
 }
 
-bool ParseManifest(const std::string& text, const std::filesystem::path& baseFolder, Manifest& out,
-                   Diagnostics& d)
+bool ParseManifest(const std::string& text, const std::filesystem::path& baseFolder, Manifest& out, Diagnostics& d)
 {
     Json root;
     try {

@@ -39,12 +39,12 @@ struct SplashFiles {
 };
 
 struct Manifest {
-    std::filesystem::path content;          // resolved against the manifest's folder
-    std::optional<SplashFiles> splash;      // resolved likewise
-    uint16_t compressionType = 1;           // cabinet folder compression (MSZIP)
+    std::filesystem::path content;      // resolved against the manifest's folder
+    std::optional<SplashFiles> splash;  // resolved likewise
+    uint16_t compressionType = 1;       // cabinet folder compression (MSZIP)
     FileNameEncoding fileNameEncoding = FileNameEncoding::kAscii;
-    SettingsBlock japanese;                 // texts in Shift-JIS
-    SettingsBlock english;                  // texts in Windows-1252
+    SettingsBlock japanese;  // texts in Shift-JIS
+    SettingsBlock english;   // texts in Windows-1252
 };
 
 // Paths from and to the UTF-8 texts of the manifest and of messages.

@@ -26,28 +26,27 @@ constexpr int kExitErrors = 1;
 constexpr int kExitUsage = 2;
 constexpr uint64_t kProgressThreshold = 8u << 20;  // inputs from 8 MiB on show their progress
 
-const char kUsage[] =
-    "Usage: mkpackage [options] MANIFEST\n"
-    "\n"
-    "Builds a product's setup.exe from MANIFEST (JSON, described in README.md\n"
-    "under \"Packaging a product\") and the content folder it names: the product's\n"
-    "files go into a cabinet, the settings of both languages and the cabinet into\n"
-    "the package, and the package into a copy of setup-stub.exe as its resource\n"
-    "RCDATA 104. Nothing is written when the manifest or the content has errors.\n"
-    "\n"
-    "Options:\n"
-    "  -o, --output FILE      the setup.exe to write (default: setup.exe)\n"
-    "  -s, --stub FILE        the front end that receives the package (default:\n"
-    "                         setup-stub.exe beside mkpackage)\n"
-    "  -p, --package FILE     also write the bare package (the resource's bytes)\n"
-    "      --package-only     write only the package given with --package, no\n"
-    "                         setup.exe and no stub needed\n"
-    "  -c, --compression NAME none, mszip or quantum; overrides the manifest\n"
-    "      --content FOLDER   the product's files; overrides the manifest\n"
-    "  -q, --quiet            print errors and warnings only\n"
-    "  -h, --help             show this text\n"
-    "\n"
-    "Windows version names for \"osMask\" (any letter case):\n";
+const char kUsage[] = "Usage: mkpackage [options] MANIFEST\n"
+                      "\n"
+                      "Builds a product's setup.exe from MANIFEST (JSON, described in README.md\n"
+                      "under \"Packaging a product\") and the content folder it names: the product's\n"
+                      "files go into a cabinet, the settings of both languages and the cabinet into\n"
+                      "the package, and the package into a copy of setup-stub.exe as its resource\n"
+                      "RCDATA 104. Nothing is written when the manifest or the content has errors.\n"
+                      "\n"
+                      "Options:\n"
+                      "  -o, --output FILE      the setup.exe to write (default: setup.exe)\n"
+                      "  -s, --stub FILE        the front end that receives the package (default:\n"
+                      "                         setup-stub.exe beside mkpackage)\n"
+                      "  -p, --package FILE     also write the bare package (the resource's bytes)\n"
+                      "      --package-only     write only the package given with --package, no\n"
+                      "                         setup.exe and no stub needed\n"
+                      "  -c, --compression NAME none, mszip or quantum; overrides the manifest\n"
+                      "      --content FOLDER   the product's files; overrides the manifest\n"
+                      "  -q, --quiet            print errors and warnings only\n"
+                      "  -h, --help             show this text\n"
+                      "\n"
+                      "Windows version names for \"osMask\" (any letter case):\n";
 
 struct Options {
     fs::path manifest;

@@ -27,11 +27,10 @@ public:
 
     bool Write(const SettingsBlock& block, uint32_t& offset, uint32_t& length)
     {
-        size_t blockLength = kBlockHeaderSize + block.shortcuts.size() * kShortcutRecordSize +
-                             block.checks.size() * kCheckRecordSize +
-                             (block.installCommands.size() + block.uninstallCommands.size() +
-                              block.launchCommands.size()) *
-                                 kCommandRecordSize;
+        size_t blockLength =
+            kBlockHeaderSize + block.shortcuts.size() * kShortcutRecordSize + block.checks.size() * kCheckRecordSize +
+            (block.installCommands.size() + block.uninstallCommands.size() + block.launchCommands.size()) *
+                kCommandRecordSize;
         blockStart_ = package_.size();
         offset = static_cast<uint32_t>(blockStart_);
         length = static_cast<uint32_t>(blockLength);

@@ -33,10 +33,8 @@ bool MemberComponent(const std::string& utf8, FileNameEncoding encoding, std::st
         }
         out = utf8;
         return true;
-    case FileNameEncoding::kShiftJis:
-        return ConvertFromUtf8(utf8, CodePage::kShiftJis, out, problem);
-    case FileNameEncoding::kWindows1252:
-        return ConvertFromUtf8(utf8, CodePage::kWindows1252, out, problem);
+    case FileNameEncoding::kShiftJis: return ConvertFromUtf8(utf8, CodePage::kShiftJis, out, problem);
+    case FileNameEncoding::kWindows1252: return ConvertFromUtf8(utf8, CodePage::kWindows1252, out, problem);
     }
     return false;
 }
@@ -132,8 +130,8 @@ struct ContentScan {
     {
         auto [previous, fresh] = seen.emplace(LowerAscii(memberName), PathText(relative));
         if (!fresh)
-            d.Error(where, "differs from \"" + previous->second +
-                               "\" only in letter case, which Windows does not tell apart");
+            d.Error(where,
+                    "differs from \"" + previous->second + "\" only in letter case, which Windows does not tell apart");
         return fresh;
     }
 
@@ -152,8 +150,9 @@ struct ContentScan {
             return false;
         }
         if (!IsInside(canonicalRoot, resolved)) {
-            d.Error(where, "is a link to \"" + target +
-                               "\", outside the content folder; only links to files and folders inside it are followed");
+            d.Error(where,
+                    "is a link to \"" + target +
+                        "\", outside the content folder; only links to files and folders inside it are followed");
             return false;
         }
         return true;
@@ -194,7 +193,8 @@ struct ContentScan {
         if (fs::is_directory(status)) {
             const fs::path canonical = fs::canonical(path, error);
             if (std::find(walking.begin(), walking.end(), canonical) != walking.end()) {
-                d.Error(where, "is a link loop (it leads to \"" + PathText(canonical.lexically_relative(canonicalRoot)) +
+                d.Error(where, "is a link loop (it leads to \"" +
+                                   PathText(canonical.lexically_relative(canonicalRoot)) +
                                    "\", a folder that holds it)");
                 return;
             }
@@ -220,8 +220,7 @@ struct ContentScan {
 
 }  // namespace
 
-bool ScanContent(const fs::path& folder, FileNameEncoding encoding, std::vector<ContentFile>& files,
-                 Diagnostics& d)
+bool ScanContent(const fs::path& folder, FileNameEncoding encoding, std::vector<ContentFile>& files, Diagnostics& d)
 {
     files.clear();
     std::error_code error;
@@ -244,8 +243,7 @@ bool ScanContent(const fs::path& folder, FileNameEncoding encoding, std::vector<
     return d.errors.size() == errorsBefore;
 }
 
-bool CheckSplashBitmap(const fs::path& file, const std::string& where, int32_t& width, int32_t& height,
-                       Diagnostics& d)
+bool CheckSplashBitmap(const fs::path& file, const std::string& where, int32_t& width, int32_t& height, Diagnostics& d)
 {
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(file, bytes)) {

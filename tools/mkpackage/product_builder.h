@@ -33,14 +33,14 @@ bool ScanContent(const std::filesystem::path& folder, FileNameEncoding encoding,
 // Checks that a splash bitmap is one the installer can draw: an uncompressed,
 // bottom-up BMP file whose pixels start right behind a 40-byte header and its
 // colour table. width and height receive its size.
-bool CheckSplashBitmap(const std::filesystem::path& file, const std::string& where, int32_t& width,
-                       int32_t& height, Diagnostics& diagnostics);
+bool CheckSplashBitmap(const std::filesystem::path& file, const std::string& where, int32_t& width, int32_t& height,
+                       Diagnostics& diagnostics);
 
 struct BuildSummary {
-    size_t files = 0;            // product members
-    uint64_t bytes = 0;          // their size, the package's totalInstallBytes
-    uint64_t memberBytes = 0;    // every member's size, splash pictures included
-    uint64_t cabinetBytes = 0;   // the whole cabinet
+    size_t files = 0;           // product members
+    uint64_t bytes = 0;         // their size, the package's totalInstallBytes
+    uint64_t memberBytes = 0;   // every member's size, splash pictures included
+    uint64_t cabinetBytes = 0;  // the whole cabinet
     uint64_t packageBytes = 0;
 };
 

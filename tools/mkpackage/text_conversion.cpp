@@ -61,24 +61,24 @@ std::string Describe(const std::string& sequence)
 
 std::wstring Widen(const std::string& bytes, UINT codePage)
 {
-    int count = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
-                                    nullptr, 0);
+    int count =
+        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring wide(count > 0 ? count : 0, L'\0');
     if (count > 0)
-        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
-                            wide.data(), count);
+        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), wide.data(),
+                            count);
     return wide;
 }
 
 std::string Narrow(const std::wstring& wide, UINT codePage, bool& usedDefault)
 {
     BOOL defaulted = FALSE;
-    int count = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                                    nullptr, 0, nullptr, &defaulted);
+    int count = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, &defaulted);
     std::string bytes(count > 0 ? count : 0, '\0');
     if (count > 0)
-        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                            bytes.data(), count, nullptr, &defaulted);
+        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), bytes.data(),
+                            count, nullptr, &defaulted);
     usedDefault = defaulted != FALSE || count <= 0;
     return bytes;
 }

@@ -10,18 +10,23 @@ namespace {
 constexpr uint64_t kCodeBits = 16;
 
 template <size_t N, typename T>
-int SlotOf(const T (&bases)[N], uint32_t value, int count) {
+int SlotOf(const T (&bases)[N], uint32_t value, int count)
+{
     int slot = 0;
-    while (slot + 1 < count && bases[slot + 1] <= value) ++slot;
+    while (slot + 1 < count && bases[slot + 1] <= value)
+        ++slot;
     return slot;
 }
 
 class BitWriter {
 public:
     explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
-    void Put(int bit) {
-        if (used_ == 0) out_.push_back(0);
-        if (bit) out_.back() |= uint8_t(0x80 >> used_);
+    void Put(int bit)
+    {
+        if (used_ == 0)
+            out_.push_back(0);
+        if (bit)
+            out_.back() |= uint8_t(0x80 >> used_);
         used_ = (used_ + 1) & 7;
     }
 
@@ -32,11 +37,16 @@ private:
 
 }  // namespace
 
-BlockEncoder::BlockEncoder(int windowBits) : windowBits_(windowBits) { Reset(); }
+BlockEncoder::BlockEncoder(int windowBits) : windowBits_(windowBits)
+{
+    Reset();
+}
 
-void BlockEncoder::Reset() {
+void BlockEncoder::Reset()
+{
     InitQuantumModel(selector_, kQuantumSelectorSymbols);
-    for (QuantumModel& model : literals_) InitQuantumModel(model, kQuantumLiteralSymbols);
+    for (QuantumModel& model : literals_)
+        InitQuantumModel(model, kQuantumLiteralSymbols);
     for (int i = 0; i < kQuantumPositionModels; ++i) {
         InitQuantumModel(positions_[i], QuantumPositionSlotCount(windowBits_, i));
     }
@@ -44,7 +54,8 @@ void BlockEncoder::Reset() {
     StartBlock();
 }
 
-void BlockEncoder::StartBlock() {
+void BlockEncoder::StartBlock()
+{
     low_ = 0;
     high_ = 0xFFFF;
     pending_ = 0;
@@ -53,21 +64,27 @@ void BlockEncoder::StartBlock() {
     raw_.clear();
 }
 
-void BlockEncoder::PutBit(int bit) {
+void BlockEncoder::PutBit(int bit)
+{
     arithmetic_.push_back(uint8_t(bit));
-    for (; pending_ > 0; --pending_) arithmetic_.push_back(uint8_t(!bit));
+    for (; pending_ > 0; --pending_)
+        arithmetic_.push_back(uint8_t(!bit));
 }
 
-void BlockEncoder::PutRaw(uint32_t value, int count) {
-    if (count > 0) raw_.push_back({kCodeBits + shifts_, value, count});
+void BlockEncoder::PutRaw(uint32_t value, int count)
+{
+    if (count > 0)
+        raw_.push_back({kCodeBits + shifts_, value, count});
 }
 
 // The mirror of the decoder's renormalisation: every shift there is a shift
 // here, so that both count the same bits.
-void BlockEncoder::Renormalise() {
+void BlockEncoder::Renormalise()
+{
     for (;;) {
         if ((low_ ^ high_) & 0x8000) {
-            if (!(low_ & 0x4000) || (high_ & 0x4000)) return;
+            if (!(low_ & 0x4000) || (high_ & 0x4000))
+                return;
             ++pending_;
             low_ &= 0x3FFF;
             high_ |= 0x4000;
@@ -80,9 +97,11 @@ void BlockEncoder::Renormalise() {
     }
 }
 
-void BlockEncoder::Encode(QuantumModel& model, int symbol) {
+void BlockEncoder::Encode(QuantumModel& model, int symbol)
+{
     int entry = 0;
-    while (model.symbols[entry] != symbol) ++entry;
+    while (model.symbols[entry] != symbol)
+        ++entry;
     assert(entry < model.symbolCount);
     const uint32_t range = high_ - low_ + 1;
     const uint32_t total = model.cumulative[0];
@@ -92,22 +111,27 @@ void BlockEncoder::Encode(QuantumModel& model, int symbol) {
     Renormalise();
 }
 
-void BlockEncoder::Literal(uint8_t byte) {
+void BlockEncoder::Literal(uint8_t byte)
+{
     const int model = byte / kQuantumLiteralSymbols;
     Encode(selector_, model);
     Encode(literals_[model], byte % kQuantumLiteralSymbols);
 }
 
-bool BlockEncoder::CanEncode(uint32_t length, uint32_t offset) const {
-    if (length < 3 || length > uint32_t(kQuantumMaxMatchLength) || offset == 0) return false;
+bool BlockEncoder::CanEncode(uint32_t length, uint32_t offset) const
+{
+    if (length < 3 || length > uint32_t(kQuantumMaxMatchLength) || offset == 0)
+        return false;
     const int model = length == 3 ? 0 : length == 4 ? 1 : 2;
     const int slots = positions_[model].symbolCount;
     const int slot = SlotOf(kQuantumPositionBase, offset - 1, kQuantumPositionSlots);
     return slot < slots && offset - 1 < kQuantumPositionBase[slot] + (uint32_t(1) << kQuantumPositionExtraBits[slot]);
 }
 
-bool BlockEncoder::Match(uint32_t length, uint32_t offset) {
-    if (!CanEncode(length, offset)) return false;
+bool BlockEncoder::Match(uint32_t length, uint32_t offset)
+{
+    if (!CanEncode(length, offset))
+        return false;
     const uint32_t position = offset - 1;
     int model;
     if (length == 3) {
@@ -134,20 +158,24 @@ bool BlockEncoder::Match(uint32_t length, uint32_t offset) {
 // is below 0x4000, else 10 (then high is at least 0xC000), with the pending
 // underflow bits behind the first bit, padded with zeros to the 16 bits that
 // the decoder holds beyond its last shift.
-void BlockEncoder::FinishBlock(std::vector<uint8_t>& out) {
+void BlockEncoder::FinishBlock(std::vector<uint8_t>& out)
+{
     const int first = (low_ & 0x4000) ? 1 : 0;
     ++pending_;
     PutBit(first);
-    while (arithmetic_.size() < kCodeBits + shifts_) arithmetic_.push_back(0);
+    while (arithmetic_.size() < kCodeBits + shifts_)
+        arithmetic_.push_back(0);
     assert(arithmetic_.size() == kCodeBits + shifts_);
 
     BitWriter writer(out);
     size_t nextRaw = 0;
     for (uint64_t i = 0; i <= arithmetic_.size(); ++i) {
         for (; nextRaw < raw_.size() && raw_[nextRaw].arithmeticBits == i; ++nextRaw) {
-            for (int b = raw_[nextRaw].count - 1; b >= 0; --b) writer.Put(int(raw_[nextRaw].value >> b) & 1);
+            for (int b = raw_[nextRaw].count - 1; b >= 0; --b)
+                writer.Put(int(raw_[nextRaw].value >> b) & 1);
         }
-        if (i < arithmetic_.size()) writer.Put(arithmetic_[i]);
+        if (i < arithmetic_.size())
+            writer.Put(arithmetic_[i]);
     }
     StartBlock();
 }

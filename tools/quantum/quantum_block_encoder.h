@@ -53,8 +53,8 @@ private:
     QuantumModel lengths_;
 
     uint32_t low_ = 0, high_ = 0xFFFF;
-    uint64_t pending_ = 0;  // underflow shifts whose bit is not known yet
-    uint64_t shifts_ = 0;   // renormalisation shifts of this block
+    uint64_t pending_ = 0;             // underflow shifts whose bit is not known yet
+    uint64_t shifts_ = 0;              // renormalisation shifts of this block
     std::vector<uint8_t> arithmetic_;  // one bit per byte
     std::vector<RawBits> raw_;
 };

@@ -33,10 +33,10 @@ private:
     BlockEncoder encoder_;
     uint32_t windowSize_;
     int chainDepth_;
-    std::vector<uint8_t> buffer_;  // the last window of the folder and the current block
-    uint64_t bufferStart_ = 0;     // folder position of buffer_[0]
-    uint64_t inserted_ = 0;        // positions below this are in the hash chains
-    std::vector<uint32_t> head_;   // per hash: last position + 1, 0 for none
+    std::vector<uint8_t> buffer_;     // the last window of the folder and the current block
+    uint64_t bufferStart_ = 0;        // folder position of buffer_[0]
+    uint64_t inserted_ = 0;           // positions below this are in the hash chains
+    std::vector<uint32_t> head_;      // per hash: last position + 1, 0 for none
     std::vector<uint32_t> previous_;  // per position modulo the window: earlier position + 1
 };
 

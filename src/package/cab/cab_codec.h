@@ -27,9 +27,10 @@ struct CabCodecSetup {
 
 // The tag at the start of an instance; every call checks it first, and
 // destruction clears it, so a stale or foreign instance is refused.
-constexpr uint32_t CabCodecTag(const char (&text)[5]) {
-    return uint32_t(uint8_t(text[0])) | uint32_t(uint8_t(text[1])) << 8 |
-           uint32_t(uint8_t(text[2])) << 16 | uint32_t(uint8_t(text[3])) << 24;
+constexpr uint32_t CabCodecTag(const char (&text)[5])
+{
+    return uint32_t(uint8_t(text[0])) | uint32_t(uint8_t(text[1])) << 8 | uint32_t(uint8_t(text[2])) << 16 |
+           uint32_t(uint8_t(text[3])) << 24;
 }
 constexpr uint32_t kMszipTag = CabCodecTag("MDIC");
 constexpr uint32_t kQuantumTag = CabCodecTag("QDIC");
@@ -39,8 +40,8 @@ struct CabCodecOperations {
     // bytes (and, for MSZIP, the previous block's output). blockSize is the
     // block's uncompressed size from its header. Stores the produced count;
     // 1 on success, 0 when the block is bad or the instance is not this codec's.
-    int (*decode)(void* instance, const uint8_t* in, uint32_t inCount, uint8_t* out,
-                  uint32_t blockSize, uint32_t* produced);
+    int (*decode)(void* instance, const uint8_t* in, uint32_t inCount, uint8_t* out, uint32_t blockSize,
+                  uint32_t* produced);
     // Called at the start of every new folder. 1 on success, 0 on failure.
     int (*reset)(void* instance);
     // Frees the instance through the setup's free operation and clears its

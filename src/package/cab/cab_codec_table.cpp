@@ -14,7 +14,8 @@ constexpr CabCodecType kCodecTypes[] = {
 
 }  // namespace
 
-const CabCodecType* FindCabCodecType(int compressionType) {
+const CabCodecType* FindCabCodecType(int compressionType)
+{
     const unsigned codec = unsigned(compressionType) & 0x0F;
     return codec < sizeof kCodecTypes / sizeof kCodecTypes[0] ? &kCodecTypes[codec] : nullptr;
 }

@@ -32,8 +32,12 @@ constexpr intptr_t kNoHandle = -1;
 constexpr int kOpenCabinetFlags = kCabOpenReadOnly | kCabOpenBinary;
 constexpr int kOpenCabinetMode = kCabPermissionRead | kCabPermissionWrite;
 
-uint16_t Read16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Read32(const uint8_t* p) {
+uint16_t Read16(const uint8_t* p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
+uint32_t Read32(const uint8_t* p)
+{
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
@@ -51,9 +55,13 @@ struct CabHeader {
     uint16_t cabinetIndex;
 };
 
-bool HasSignature(const uint8_t* raw) { return memcmp(raw, "MSCF", 4) == 0; }
+bool HasSignature(const uint8_t* raw)
+{
+    return memcmp(raw, "MSCF", 4) == 0;
+}
 
-CabHeader DecodeHeader(const uint8_t* raw) {
+CabHeader DecodeHeader(const uint8_t* raw)
+{
     return {Read32(raw + 8),  Read32(raw + 16), Read16(raw + 24), Read16(raw + 26),
             Read16(raw + 28), Read16(raw + 30), Read16(raw + 32), Read16(raw + 34)};
 }
@@ -70,16 +78,19 @@ struct FileEntry {
     char name[kNameSize];
 };
 
-bool ContinuesFromPrevious(uint16_t folderIndex) {
+bool ContinuesFromPrevious(uint16_t folderIndex)
+{
     return folderIndex == kFromPrevious || folderIndex == kFromPreviousToNext;
 }
-bool ContinuesToNext(uint16_t folderIndex) {
+bool ContinuesToNext(uint16_t folderIndex)
+{
     return folderIndex == kToNext || folderIndex == kFromPreviousToNext;
 }
 
 // Copies text into a buffer of size bytes; false (and nothing copied) when it
 // does not fit.
-bool CopyName(char* dst, size_t size, const char* text) {
+bool CopyName(char* dst, size_t size, const char* text)
+{
     size_t length = 0;
     while (length < size && text[length] != '\0') {
         ++length;
@@ -118,7 +129,7 @@ struct CabDecoder {
     intptr_t listHandle;  // walks the file entries
     intptr_t dataHandle;  // folder entries and data blocks
     uint32_t folderEntriesStart;
-    int selectedFolder;  // -1: none
+    int selectedFolder;    // -1: none
     uint32_t blocksLeft;   // of the selected folder in the open cabinet
     uint64_t blockOffset;  // uncompressed offset of the decoded block in its folder
     uint32_t blockSize;    // its uncompressed size; 0 before the folder's first block
@@ -144,7 +155,8 @@ struct CabDecoder {
 
 namespace {
 
-bool Fail(CabDecoder& d, CabError code, int detail = 0) {
+bool Fail(CabDecoder& d, CabError code, int detail = 0)
+{
     if (d.errors != nullptr) {
         d.errors->code = int(code);
         d.errors->detail = detail;
@@ -153,16 +165,18 @@ bool Fail(CabDecoder& d, CabError code, int detail = 0) {
     return false;
 }
 
-bool ReadWhole(CabDecoder& d, intptr_t handle, void* buffer, unsigned count) {
+bool ReadWhole(CabDecoder& d, intptr_t handle, void* buffer, unsigned count)
+{
     return d.files.read(handle, buffer, count) == int(count);
 }
 
-bool SeekTo(CabDecoder& d, intptr_t handle, uint32_t position) {
-    return position <= 0x7FFFFFFFu &&
-           d.files.seek(handle, int32_t(position), kCabSeekStart) == int32_t(position);
+bool SeekTo(CabDecoder& d, intptr_t handle, uint32_t position)
+{
+    return position <= 0x7FFFFFFFu && d.files.seek(handle, int32_t(position), kCabSeekStart) == int32_t(position);
 }
 
-bool Notify(CabDecoder& d, CabNotificationType type, intptr_t* answer = nullptr) {
+bool Notify(CabDecoder& d, CabNotificationType type, intptr_t* answer = nullptr)
+{
     d.notification.userContext = d.userContext;
     const intptr_t result = d.handler(type, &d.notification);
     if (answer != nullptr) {
@@ -171,7 +185,8 @@ bool Notify(CabDecoder& d, CabNotificationType type, intptr_t* answer = nullptr)
     return result != -1 || Fail(d, CabError::UserAbort);
 }
 
-bool Decrypt(CabDecoder& d, CabDecryptRecord& record) {
+bool Decrypt(CabDecoder& d, CabDecryptRecord& record)
+{
     if (d.decrypt == nullptr) {
         return true;
     }
@@ -181,33 +196,38 @@ bool Decrypt(CabDecoder& d, CabDecryptRecord& record) {
     return d.decrypt(&record) != -1 || Fail(d, CabError::UserAbort);
 }
 
-bool CloseHandle(CabDecoder& d, intptr_t& handle) {
+bool CloseHandle(CabDecoder& d, intptr_t& handle)
+{
     const bool ok = handle == kNoHandle || d.files.close(handle) == 0;
     handle = kNoHandle;
     return ok;
 }
 
-bool CloseCabinet(CabDecoder& d) {
+bool CloseCabinet(CabDecoder& d)
+{
     const bool list = CloseHandle(d, d.listHandle);
     const bool data = CloseHandle(d, d.dataHandle);
     return list && data;
 }
 
-void FreeBuffer(CabDecoder& d, uint8_t*& buffer) {
+void FreeBuffer(CabDecoder& d, uint8_t*& buffer)
+{
     if (buffer != nullptr) {
         d.free(buffer);
         buffer = nullptr;
     }
 }
 
-void ForgetReserve(CabDecoder& d) {
+void ForgetReserve(CabDecoder& d)
+{
     FreeBuffer(d, d.headerReserve);
     FreeBuffer(d, d.folderEntry);
     FreeBuffer(d, d.dataHeader);
     d.reserveKnown = false;
 }
 
-void DestroyCodec(CabDecoder& d) {
+void DestroyCodec(CabDecoder& d)
+{
     if (d.codec.operations != nullptr) {
         d.codec.operations->destroy(d.codec.instance);
         d.codec = {};
@@ -219,7 +239,8 @@ void DestroyCodec(CabDecoder& d) {
 
 // A zero-terminated name at the handle's position: read up to 256 bytes, it
 // must end within the bytes read; the position is left behind its terminator.
-bool ReadName(CabDecoder& d, intptr_t handle, char* name) {
+bool ReadName(CabDecoder& d, intptr_t handle, char* name)
+{
     const int32_t start = d.files.seek(handle, 0, kCabSeekCurrent);
     if (start < 0) {
         return Fail(d, CabError::CorruptCabinet);
@@ -239,7 +260,8 @@ bool ReadName(CabDecoder& d, intptr_t handle, char* name) {
 
 // The reserve sizes (with flag 0x0004) and the header reserve. The first
 // cabinet of a copy fixes the sizes; later ones must have the same.
-bool ReadReserve(CabDecoder& d) {
+bool ReadReserve(CabDecoder& d)
+{
     uint8_t sizes[kReserveSizesSize] = {};
     if ((d.header.flags & kFlagReserve) && !ReadWhole(d, d.listHandle, sizes, kReserveSizesSize)) {
         return Fail(d, CabError::NotACabinet);
@@ -261,12 +283,12 @@ bool ReadReserve(CabDecoder& d) {
                sizes[3] != d.dataReserveSize) {
         return Fail(d, CabError::ReserveMismatch);
     }
-    return d.headerReserveSize == 0 ||
-           ReadWhole(d, d.listHandle, d.headerReserve, d.headerReserveSize) ||
+    return d.headerReserveSize == 0 || ReadWhole(d, d.listHandle, d.headerReserve, d.headerReserveSize) ||
            Fail(d, CabError::NotACabinet);
 }
 
-bool ReadCabinetNames(CabDecoder& d) {
+bool ReadCabinetNames(CabDecoder& d)
+{
     d.previousCabinet[0] = d.previousDisk[0] = d.nextCabinet[0] = d.nextDisk[0] = '\0';
     if ((d.header.flags & kFlagPrevious) &&
         !(ReadName(d, d.listHandle, d.previousCabinet) && ReadName(d, d.listHandle, d.previousDisk))) {
@@ -278,7 +300,8 @@ bool ReadCabinetNames(CabDecoder& d) {
 
 // Opens cabinetFolder + name twice and reads everything up to the file
 // entries. A next cabinet of a set must carry the expected set id and index.
-bool OpenCabinet(CabDecoder& d, const char* name, bool isNext, uint16_t setId, uint16_t index) {
+bool OpenCabinet(CabDecoder& d, const char* name, bool isNext, uint16_t setId, uint16_t index)
+{
     char path[kPathSize];
     const size_t folderLength = strlen(d.cabinetFolder);
     if (!CopyName(path, sizeof path, d.cabinetFolder) ||
@@ -334,10 +357,10 @@ bool OpenCabinet(CabDecoder& d, const char* name, bool isNext, uint16_t setId, u
 }
 
 // Reads folder entry index on the data handle and seeks to its first block.
-bool ReadFolderEntry(CabDecoder& d, unsigned index, uint16_t& compressionType) {
+bool ReadFolderEntry(CabDecoder& d, unsigned index, uint16_t& compressionType)
+{
     const unsigned entrySize = kFolderEntrySize + d.folderReserveSize;
-    if (index >= d.header.folderCount ||
-        !SeekTo(d, d.dataHandle, d.folderEntriesStart + index * entrySize) ||
+    if (index >= d.header.folderCount || !SeekTo(d, d.dataHandle, d.folderEntriesStart + index * entrySize) ||
         !ReadWhole(d, d.dataHandle, d.folderEntry, entrySize)) {
         return Fail(d, CabError::CorruptCabinet);
     }
@@ -354,7 +377,8 @@ bool ReadFolderEntry(CabDecoder& d, unsigned index, uint16_t& compressionType) {
     return SeekTo(d, d.dataHandle, Read32(d.folderEntry)) || Fail(d, CabError::CorruptCabinet);
 }
 
-bool SelectCompression(CabDecoder& d, uint16_t type) {
+bool SelectCompression(CabDecoder& d, uint16_t type)
+{
     // A folder may claim type 15 itself; that is no reason to keep no codec.
     if (d.codec.operations != nullptr && type == d.compressionType) {
         return true;
@@ -383,7 +407,8 @@ bool SelectCompression(CabDecoder& d, uint16_t type) {
     return true;
 }
 
-bool SelectFolder(CabDecoder& d, uint16_t folderIndex) {
+bool SelectFolder(CabDecoder& d, uint16_t folderIndex)
+{
     if (d.continuation) {
         return true;
     }
@@ -406,7 +431,8 @@ bool SelectFolder(CabDecoder& d, uint16_t folderIndex) {
 }
 
 // The folder that continues from the previous cabinet is the new one's first.
-bool SelectContinuedFolder(CabDecoder& d) {
+bool SelectContinuedFolder(CabDecoder& d)
+{
     uint16_t type = 0;
     if (!ReadFolderEntry(d, 0, type)) {
         return false;
@@ -418,7 +444,8 @@ bool SelectContinuedFolder(CabDecoder& d) {
     return true;
 }
 
-bool ReadFileEntry(CabDecoder& d, FileEntry& entry) {
+bool ReadFileEntry(CabDecoder& d, FileEntry& entry)
+{
     uint8_t raw[kFileEntrySize];
     if (d.filesLeft == 0 || !ReadWhole(d, d.listHandle, raw, kFileEntrySize)) {
         return Fail(d, CabError::CorruptCabinet);
@@ -435,7 +462,8 @@ bool ReadFileEntry(CabDecoder& d, FileEntry& entry) {
 
 // Sends NextCabinet and opens the cabinet the handler names, at most
 // kNextCabinetAttempts times; the error record keeps the last failure.
-bool OpenNextCabinet(CabDecoder& d, uint16_t setId, uint16_t index) {
+bool OpenNextCabinet(CabDecoder& d, uint16_t setId, uint16_t index)
+{
     CabErrorRecord before = {};
     if (d.errors != nullptr) {
         before = *d.errors;
@@ -476,7 +504,8 @@ bool OpenNextCabinet(CabDecoder& d, uint16_t setId, uint16_t index) {
 // Data of the last folder runs on in the next cabinet of the set. Afterwards
 // the reader passes over the entries continued from this cabinet (the member
 // being written is the last of them) and is in continuation mode.
-bool MoveToNextCabinet(CabDecoder& d) {
+bool MoveToNextCabinet(CabDecoder& d)
+{
     if (!(d.header.flags & kFlagNext) || d.nextCabinet[0] == '\0' ||
         d.selectedFolder != int(d.header.folderCount) - 1 || d.header.cabinetIndex == 0xFFFF ||
         !ContinuesToNext(d.entry.folderIndex)) {
@@ -511,7 +540,8 @@ bool MoveToNextCabinet(CabDecoder& d) {
 
 // Reads one data-block header and its data on the data handle, appending the
 // data at d.compressed + filled.
-bool ReadBlockPart(CabDecoder& d, uint32_t& filled, uint32_t& uncompressedSize) {
+bool ReadBlockPart(CabDecoder& d, uint32_t& filled, uint32_t& uncompressedSize)
+{
     const unsigned headerSize = kDataHeaderSize + d.dataReserveSize;
     if (!ReadWhole(d, d.dataHandle, d.dataHeader, headerSize)) {
         return Fail(d, CabError::CorruptCabinet);
@@ -523,8 +553,7 @@ bool ReadBlockPart(CabDecoder& d, uint32_t& filled, uint32_t& uncompressedSize) 
     if (size > d.compressedCapacity - filled || !ReadWhole(d, d.dataHandle, data, size)) {
         return Fail(d, CabError::CorruptCabinet);
     }
-    if (stored != 0 &&
-        CabChecksum(d.dataHeader + 4, headerSize - 4, CabChecksum(data, size, 0)) != stored) {
+    if (stored != 0 && CabChecksum(d.dataHeader + 4, headerSize - 4, CabChecksum(data, size, 0)) != stored) {
         return Fail(d, CabError::CorruptCabinet);
     }
     CabDecryptRecord record = {};
@@ -545,7 +574,8 @@ bool ReadBlockPart(CabDecoder& d, uint32_t& filled, uint32_t& uncompressedSize) 
 
 // Counts off the folder's next block, moving to the next cabinet when this
 // one holds no more of the folder's blocks.
-bool TakeBlock(CabDecoder& d) {
+bool TakeBlock(CabDecoder& d)
+{
     if (d.blocksLeft == 0 && !MoveToNextCabinet(d)) {
         return false;
     }
@@ -558,7 +588,8 @@ bool TakeBlock(CabDecoder& d) {
 
 // Reads and decodes the folder's next block; a block whose uncompressed size
 // is 0 continues in the next cabinet, and its parts are joined first.
-bool ReadNextBlock(CabDecoder& d) {
+bool ReadNextBlock(CabDecoder& d)
+{
     d.blockOffset += d.blockSize;
     d.blockSize = 0;
     uint32_t filled = 0;
@@ -578,8 +609,7 @@ bool ReadNextBlock(CabDecoder& d) {
         return Fail(d, CabError::CorruptCabinet);
     }
     uint32_t produced = 0;
-    if (!d.codec.operations->decode(d.codec.instance, d.compressed, filled, d.uncompressed, size,
-                                    &produced) ||
+    if (!d.codec.operations->decode(d.codec.instance, d.compressed, filled, d.uncompressed, size, &produced) ||
         produced != size) {
         return Fail(d, CabError::DecompressFail);
     }
@@ -589,7 +619,8 @@ bool ReadNextBlock(CabDecoder& d) {
 
 // Writes the member's bytes from the decoded blocks of its folder. The
 // reader never goes back: data before the decoded block is out of reach.
-bool WriteMemberData(CabDecoder& d) {
+bool WriteMemberData(CabDecoder& d)
+{
     const uint64_t end = uint64_t(d.entry.offset) + d.entry.size;
     uint64_t at = d.entry.offset;
     if (at < d.blockOffset) {
@@ -617,7 +648,8 @@ bool WriteMemberData(CabDecoder& d) {
     }
 }
 
-bool ExtractMember(CabDecoder& d) {
+bool ExtractMember(CabDecoder& d)
+{
     if (!SelectFolder(d, d.entry.folderIndex) || (d.entry.size != 0 && !WriteMemberData(d))) {
         return false;
     }
@@ -636,7 +668,8 @@ bool ExtractMember(CabDecoder& d) {
     return answer != 0 || Fail(d, CabError::TargetFile);
 }
 
-bool HandleEntry(CabDecoder& d) {
+bool HandleEntry(CabDecoder& d)
+{
     const FileEntry& e = d.entry;
     CabNotification& n = d.notification;
     n.size = int32_t(e.size);
@@ -668,7 +701,8 @@ bool HandleEntry(CabDecoder& d) {
     return ExtractMember(d);
 }
 
-bool CopyMembers(CabDecoder& d) {
+bool CopyMembers(CabDecoder& d)
+{
     while (d.filesLeft > 0) {
         if (!ReadFileEntry(d, d.entry)) {
             return false;
@@ -685,9 +719,9 @@ bool CopyMembers(CabDecoder& d) {
 
 }  // namespace
 
-CabDecoder* CreateCabDecoder(CabAllocate allocate, CabFree free, CabOpen open, CabRead read,
-                             CabWrite write, CabClose close, CabSeek seek, int processorType,
-                             CabErrorRecord* errors) {
+CabDecoder* CreateCabDecoder(CabAllocate allocate, CabFree free, CabOpen open, CabRead read, CabWrite write,
+                             CabClose close, CabSeek seek, int processorType, CabErrorRecord* errors)
+{
     auto* d = static_cast<CabDecoder*>(allocate(sizeof(CabDecoder)));
     if (d == nullptr) {
         if (errors != nullptr) {
@@ -707,7 +741,8 @@ CabDecoder* CreateCabDecoder(CabAllocate allocate, CabFree free, CabOpen open, C
     return d;
 }
 
-int IsCabinetFile(CabDecoder* decoder, intptr_t handle, CabinetSummary* summary) {
+int IsCabinetFile(CabDecoder* decoder, intptr_t handle, CabinetSummary* summary)
+{
     uint8_t raw[kHeaderSize];
     if (decoder == nullptr || !ReadWhole(*decoder, handle, raw, kHeaderSize) || !HasSignature(raw)) {
         return 0;
@@ -729,8 +764,9 @@ int IsCabinetFile(CabDecoder* decoder, intptr_t handle, CabinetSummary* summary)
     return 1;
 }
 
-int CopyCabinet(CabDecoder* decoder, const char* name, const char* folder, int, CabNotify handler,
-                CabDecrypt decrypt, void* userContext) {
+int CopyCabinet(CabDecoder* decoder, const char* name, const char* folder, int, CabNotify handler, CabDecrypt decrypt,
+                void* userContext)
+{
     if (decoder == nullptr) {
         return 0;
     }
@@ -754,7 +790,8 @@ int CopyCabinet(CabDecoder* decoder, const char* name, const char* folder, int, 
     return ok ? 1 : 0;
 }
 
-int DestroyCabDecoder(CabDecoder* decoder) {
+int DestroyCabDecoder(CabDecoder* decoder)
+{
     if (decoder == nullptr) {
         return 0;
     }

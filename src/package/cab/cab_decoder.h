@@ -71,9 +71,8 @@ struct CabinetSummary {
 constexpr int kCabProcessor386 = 1;
 
 // Null with AllocFail in errors when the decoder can't be allocated.
-CabDecoder* CreateCabDecoder(CabAllocate allocate, CabFree free, CabOpen open, CabRead read,
-                             CabWrite write, CabClose close, CabSeek seek, int processorType,
-                             CabErrorRecord* errors);
+CabDecoder* CreateCabDecoder(CabAllocate allocate, CabFree free, CabOpen open, CabRead read, CabWrite write,
+                             CabClose close, CabSeek seek, int processorType, CabErrorRecord* errors);
 
 // Reads the 36-byte header at the handle's position. 1 for a cabinet of
 // version 1.3; 0 otherwise (UnsupportedVersion stored for other versions).
@@ -82,8 +81,8 @@ int IsCabinetFile(CabDecoder* decoder, intptr_t handle, CabinetSummary* summary)
 
 // Hands every member of folder + name to handler. folder must be empty or end
 // with a separator. flags are not used. 1 when every member was handled.
-int CopyCabinet(CabDecoder* decoder, const char* name, const char* folder, int flags,
-                CabNotify handler, CabDecrypt decrypt, void* userContext);
+int CopyCabinet(CabDecoder* decoder, const char* name, const char* folder, int flags, CabNotify handler,
+                CabDecrypt decrypt, void* userContext);
 
 // Frees the decoder and everything it holds. 1 on success.
 int DestroyCabDecoder(CabDecoder* decoder);

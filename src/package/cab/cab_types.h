@@ -33,10 +33,10 @@ struct CabErrorRecord {
 using CabAllocate = void* (*)(size_t size);
 using CabFree = void (*)(void* memory);
 using CabOpen = intptr_t (*)(const char* name, int openFlags, int permissionMode);
-using CabRead = int (*)(intptr_t handle, void* buffer, unsigned int count);    // -1 on error
+using CabRead = int (*)(intptr_t handle, void* buffer, unsigned int count);  // -1 on error
 using CabWrite = int (*)(intptr_t handle, const void* buffer, unsigned int count);
-using CabClose = int (*)(intptr_t handle);                                     // 0 on success
-using CabSeek = int32_t (*)(intptr_t handle, int32_t offset, int origin);      // -1 on error
+using CabClose = int (*)(intptr_t handle);                                 // 0 on success
+using CabSeek = int32_t (*)(intptr_t handle, int32_t offset, int origin);  // -1 on error
 
 struct CabFileOperations {
     CabOpen open;

@@ -5,8 +5,7 @@
 
 namespace {
 
-static_assert(std::endian::native == std::endian::little,
-              "the bit reader loads little-endian words");
+static_assert(std::endian::native == std::endian::little, "the bit reader loads little-endian words");
 
 // One entry of a decoding table, indexed by the next bits of the stream
 // (deflate packs Huffman codes starting with their first bit in the lowest
@@ -17,9 +16,9 @@ struct HuffEntry {
     uint8_t op;      // kind of entry, below
 };
 constexpr uint8_t kOpLiteral = 0x00;
-constexpr uint8_t kOpBase = 0x10;     // | count of extra bits (0..13)
+constexpr uint8_t kOpBase = 0x10;  // | count of extra bits (0..13)
 constexpr uint8_t kOpEnd = 0x20;
-constexpr uint8_t kOpLink = 0x40;     // | bits that index the subtable (1..7)
+constexpr uint8_t kOpLink = 0x40;  // | bits that index the subtable (1..7)
 constexpr uint8_t kOpInvalid = 0x80;
 constexpr uint8_t kOpLowBits = 0x0F;
 
@@ -33,8 +32,8 @@ constexpr size_t kLiteralTableSize = 2560;
 constexpr size_t kDistanceTableSize = 768;
 constexpr size_t kCodeLengthTableSize = 128;
 
-constexpr unsigned kLiteralSymbols = 288;   // 286 and 287 exist only in the fixed code
-constexpr unsigned kDistanceSymbols = 32;   // 30 and 31 likewise
+constexpr unsigned kLiteralSymbols = 288;  // 286 and 287 exist only in the fixed code
+constexpr unsigned kDistanceSymbols = 32;  // 30 and 31 likewise
 constexpr unsigned kCodeLengthSymbols = 19;
 constexpr unsigned kEndOfBlock = 256;
 
@@ -42,22 +41,22 @@ constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  
                                       31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr uint16_t kDistanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                        33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+constexpr uint16_t kDistanceBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                        33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
                                         1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                         6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 // The order in which a dynamic block lists the code lengths of the code-length code.
 constexpr uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                                         11, 4,  12, 3, 13, 2, 14, 1, 15};
+                                                          11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 enum class Alphabet { LiteralLength, Distance, CodeLength };
 
-HuffEntry Leaf(Alphabet alphabet, unsigned symbol, unsigned length) {
+HuffEntry Leaf(Alphabet alphabet, unsigned symbol, unsigned length)
+{
     const uint8_t bits = uint8_t(length);
     switch (alphabet) {
-    case Alphabet::CodeLength:
-        return {uint16_t(symbol), bits, kOpLiteral};
+    case Alphabet::CodeLength: return {uint16_t(symbol), bits, kOpLiteral};
     case Alphabet::LiteralLength:
         if (symbol < kEndOfBlock) {
             return {uint16_t(symbol), bits, kOpLiteral};
@@ -78,7 +77,8 @@ HuffEntry Leaf(Alphabet alphabet, unsigned symbol, unsigned length) {
     return {0, bits, kOpInvalid};
 }
 
-unsigned ReverseBits(unsigned code, unsigned length) {
+unsigned ReverseBits(unsigned code, unsigned length)
+{
     unsigned reversed = 0;
     for (unsigned i = 0; i < length; ++i) {
         reversed = (reversed << 1) | (code & 1);
@@ -87,7 +87,8 @@ unsigned ReverseBits(unsigned code, unsigned length) {
     return reversed;
 }
 
-void FillInvalid(HuffEntry* entries, size_t count) {
+void FillInvalid(HuffEntry* entries, size_t count)
+{
     for (size_t i = 0; i < count; ++i) {
         entries[i] = {0, 1, kOpInvalid};
     }
@@ -98,8 +99,9 @@ void FillInvalid(HuffEntry* entries, size_t count) {
 // except the two the format allows: a single code of one bit (a block that
 // uses one distance, or consists of its end code), and no distance code at
 // all (a block of literals only). Unused entries decode as invalid.
-bool BuildTable(const uint8_t* lengths, unsigned symbols, Alphabet alphabet, int rootBits,
-                HuffEntry* table, size_t capacity) {
+bool BuildTable(const uint8_t* lengths, unsigned symbols, Alphabet alphabet, int rootBits, HuffEntry* table,
+                size_t capacity)
+{
     uint16_t lengthCount[kMaxCodeBits + 1] = {};
     for (unsigned s = 0; s < symbols; ++s) {
         ++lengthCount[lengths[s]];
@@ -202,7 +204,8 @@ struct BitReader {
     unsigned count;
 };
 
-void RefillSlow(BitReader& r) {
+void RefillSlow(BitReader& r)
+{
     while (r.count <= 56) {
         const uint64_t byte = r.pos < r.size ? r.data[r.pos] : 0;
         r.bits |= byte << r.count;
@@ -213,7 +216,8 @@ void RefillSlow(BitReader& r) {
 
 // Afterwards at least 56 bits are in hand: enough for a length and a distance
 // with their extra bits.
-inline void Refill(BitReader& r) {
+inline void Refill(BitReader& r)
+{
     if (r.pos + 8 <= r.size) {
         uint64_t word;
         memcpy(&word, r.data + r.pos, 8);
@@ -225,14 +229,16 @@ inline void Refill(BitReader& r) {
     }
 }
 
-inline uint32_t TakeBits(BitReader& r, unsigned n) {
+inline uint32_t TakeBits(BitReader& r, unsigned n)
+{
     const uint32_t value = uint32_t(r.bits & ((uint64_t(1) << n) - 1));
     r.bits >>= n;
     r.count -= n;
     return value;
 }
 
-inline HuffEntry Lookup(const HuffEntry* table, int rootBits, uint64_t bits) {
+inline HuffEntry Lookup(const HuffEntry* table, int rootBits, uint64_t bits)
+{
     HuffEntry e = table[bits & ((1u << rootBits) - 1)];
     if (e.op & kOpLink) {
         e = table[e.value + ((bits >> rootBits) & ((1u << (e.op & kOpLowBits)) - 1))];
@@ -242,7 +248,8 @@ inline HuffEntry Lookup(const HuffEntry* table, int rootBits, uint64_t bits) {
 
 // Copies a match to out[pos]. A source before the buffer's start lies in the
 // previous block's output, which still fills the rest of the buffer.
-inline void CopyMatch(uint8_t* out, uint32_t pos, uint32_t distance, uint32_t length) {
+inline void CopyMatch(uint8_t* out, uint32_t pos, uint32_t distance, uint32_t length)
+{
     uint8_t* dst = out + pos;
     if (distance <= pos) {
         const uint8_t* src = dst - distance;
@@ -278,14 +285,15 @@ struct MszipCodec {
     HuffEntry codeLengths[kCodeLengthTableSize];
 };
 
-void BuildFixedTables(MszipCodec& c) {
+void BuildFixedTables(MszipCodec& c)
+{
     uint8_t lengths[kLiteralSymbols];
     memset(lengths, 8, 144);
     memset(lengths + 144, 9, 112);
     memset(lengths + 256, 7, 24);
     memset(lengths + 280, 8, 8);
-    BuildTable(lengths, kLiteralSymbols, Alphabet::LiteralLength, kLiteralRootBits,
-               c.fixedLiterals, 1 << kLiteralRootBits);
+    BuildTable(lengths, kLiteralSymbols, Alphabet::LiteralLength, kLiteralRootBits, c.fixedLiterals,
+               1 << kLiteralRootBits);
     memset(lengths, 5, kDistanceSymbols);
     BuildTable(lengths, kDistanceSymbols, Alphabet::Distance, kDistanceRootBits, c.fixedDistances,
                1 << kDistanceRootBits);
@@ -293,8 +301,8 @@ void BuildFixedTables(MszipCodec& c) {
 }
 
 // Decodes the symbols of one Huffman-coded deflate block up to its end code.
-bool DecodeSymbols(BitReader& r, const HuffEntry* literals, const HuffEntry* distances,
-                   uint8_t* out, uint32_t& outPos) {
+bool DecodeSymbols(BitReader& r, const HuffEntry* literals, const HuffEntry* distances, uint8_t* out, uint32_t& outPos)
+{
     BitReader s = r;  // kept in registers
     uint32_t pos = outPos;
     bool ok = false;
@@ -334,7 +342,8 @@ bool DecodeSymbols(BitReader& r, const HuffEntry* literals, const HuffEntry* dis
 }
 
 // A stored deflate block: byte-aligned length, its complement, the bytes.
-bool DecodeStoredBlock(BitReader& r, uint8_t* out, uint32_t& outPos) {
+bool DecodeStoredBlock(BitReader& r, uint8_t* out, uint32_t& outPos)
+{
     TakeBits(r, r.count & 7);
     Refill(r);
     const uint32_t length = TakeBits(r, 16);
@@ -355,7 +364,8 @@ bool DecodeStoredBlock(BitReader& r, uint8_t* out, uint32_t& outPos) {
 }
 
 // Reads the code lengths of a dynamic block and builds its two tables.
-bool ReadDynamicTables(MszipCodec& c, BitReader& r) {
+bool ReadDynamicTables(MszipCodec& c, BitReader& r)
+{
     Refill(r);
     const unsigned literalCount = TakeBits(r, 5) + 257;
     const unsigned distanceCount = TakeBits(r, 5) + 1;
@@ -368,8 +378,8 @@ bool ReadDynamicTables(MszipCodec& c, BitReader& r) {
         Refill(r);
         lengths[kCodeLengthOrder[i]] = uint8_t(TakeBits(r, 3));
     }
-    if (!BuildTable(lengths, kCodeLengthSymbols, Alphabet::CodeLength, kCodeLengthRootBits,
-                    c.codeLengths, kCodeLengthTableSize)) {
+    if (!BuildTable(lengths, kCodeLengthSymbols, Alphabet::CodeLength, kCodeLengthRootBits, c.codeLengths,
+                    kCodeLengthTableSize)) {
         return false;
     }
     const unsigned total = literalCount + distanceCount;
@@ -402,19 +412,20 @@ bool ReadDynamicTables(MszipCodec& c, BitReader& r) {
     if (codeLengths[kEndOfBlock] == 0) {
         return false;  // the block could never end
     }
-    return BuildTable(codeLengths, literalCount, Alphabet::LiteralLength, kLiteralRootBits,
-                      c.literals, kLiteralTableSize) &&
-           BuildTable(codeLengths + literalCount, distanceCount, Alphabet::Distance,
-                      kDistanceRootBits, c.distances, kDistanceTableSize);
+    return BuildTable(codeLengths, literalCount, Alphabet::LiteralLength, kLiteralRootBits, c.literals,
+                      kLiteralTableSize) &&
+           BuildTable(codeLengths + literalCount, distanceCount, Alphabet::Distance, kDistanceRootBits, c.distances,
+                      kDistanceTableSize);
 }
 
-MszipCodec* Instance(void* instance) {
+MszipCodec* Instance(void* instance)
+{
     auto* c = static_cast<MszipCodec*>(instance);
     return c != nullptr && c->tag == kMszipTag ? c : nullptr;
 }
 
-int DecodeMszip(void* instance, const uint8_t* in, uint32_t inCount, uint8_t* out, uint32_t,
-                uint32_t* produced) {
+int DecodeMszip(void* instance, const uint8_t* in, uint32_t inCount, uint8_t* out, uint32_t, uint32_t* produced)
+{
     MszipCodec* c = Instance(instance);
     if (c == nullptr || inCount > kMszipInputLimit || inCount < 2 || in[0] != 'C' || in[1] != 'K') {
         return 0;
@@ -429,17 +440,10 @@ int DecodeMszip(void* instance, const uint8_t* in, uint32_t inCount, uint8_t* ou
         const bool last = TakeBits(r, 1) != 0;
         bool ok = false;
         switch (TakeBits(r, 2)) {
-        case 0:
-            ok = DecodeStoredBlock(r, out, outPos);
-            break;
-        case 1:
-            ok = DecodeSymbols(r, c->fixedLiterals, c->fixedDistances, out, outPos);
-            break;
-        case 2:
-            ok = ReadDynamicTables(*c, r) && DecodeSymbols(r, c->literals, c->distances, out, outPos);
-            break;
-        default:
-            break;
+        case 0: ok = DecodeStoredBlock(r, out, outPos); break;
+        case 1: ok = DecodeSymbols(r, c->fixedLiterals, c->fixedDistances, out, outPos); break;
+        case 2: ok = ReadDynamicTables(*c, r) && DecodeSymbols(r, c->literals, c->distances, out, outPos); break;
+        default: break;
         }
         if (!ok) {
             return 0;
@@ -452,9 +456,13 @@ int DecodeMszip(void* instance, const uint8_t* in, uint32_t inCount, uint8_t* ou
     return 1;
 }
 
-int ResetMszip(void* instance) { return Instance(instance) != nullptr; }
+int ResetMszip(void* instance)
+{
+    return Instance(instance) != nullptr;
+}
 
-int DestroyMszip(void* instance) {
+int DestroyMszip(void* instance)
+{
     MszipCodec* c = Instance(instance);
     if (c == nullptr) {
         return 0;
@@ -468,9 +476,13 @@ constexpr CabCodecOperations kMszipOperations = {DecodeMszip, ResetMszip, Destro
 
 }  // namespace
 
-uint32_t MszipCompressedBufferSize(uint32_t) { return kMszipInputLimit; }
+uint32_t MszipCompressedBufferSize(uint32_t)
+{
+    return kMszipInputLimit;
+}
 
-CabError CreateMszipCodec(const CabCodecSetup& setup, CabCodec& codec) {
+CabError CreateMszipCodec(const CabCodecSetup& setup, CabCodec& codec)
+{
     auto* c = static_cast<MszipCodec*>(setup.allocate(sizeof(MszipCodec)));
     if (c == nullptr) {
         return CabError::AllocFail;

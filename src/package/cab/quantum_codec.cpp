@@ -16,30 +16,38 @@ struct QuantumCodec {
     QuantumDecoder decoder;
 };
 
-QuantumCodec* Checked(void* instance) {
+QuantumCodec* Checked(void* instance)
+{
     QuantumCodec* codec = static_cast<QuantumCodec*>(instance);
     return codec && codec->tag == kQuantumTag ? codec : nullptr;
 }
 
 int DecodeQuantum(void* instance, const uint8_t* in, uint32_t inCount, uint8_t* out, uint32_t blockSize,
-                  uint32_t* produced) {
+                  uint32_t* produced)
+{
     QuantumCodec* codec = Checked(instance);
-    if (!codec || blockSize > kCabBlockSize || inCount > QuantumCompressedBufferSize(kCabBlockSize)) return 0;
-    if (!DecodeQuantumBlock(codec->decoder, in, inCount, out, blockSize)) return 0;
+    if (!codec || blockSize > kCabBlockSize || inCount > QuantumCompressedBufferSize(kCabBlockSize))
+        return 0;
+    if (!DecodeQuantumBlock(codec->decoder, in, inCount, out, blockSize))
+        return 0;
     *produced = blockSize;
     return 1;
 }
 
-int ResetQuantum(void* instance) {
+int ResetQuantum(void* instance)
+{
     QuantumCodec* codec = Checked(instance);
-    if (!codec) return 0;
+    if (!codec)
+        return 0;
     ResetQuantumDecoder(codec->decoder);
     return 1;
 }
 
-int DestroyQuantum(void* instance) {
+int DestroyQuantum(void* instance)
+{
     QuantumCodec* codec = Checked(instance);
-    if (!codec) return 0;
+    if (!codec)
+        return 0;
     codec->tag = 0;
     codec->free(codec->decoder.window);
     codec->free(codec);
@@ -50,18 +58,23 @@ constexpr CabCodecOperations kQuantumOperations = {DecodeQuantum, ResetQuantum, 
 
 }  // namespace
 
-uint32_t QuantumCompressedBufferSize(uint32_t uncompressedBlockSize) {
-    if (uncompressedBlockSize == 0 || uncompressedBlockSize > kCabBlockSize) uncompressedBlockSize = kCabBlockSize;
+uint32_t QuantumCompressedBufferSize(uint32_t uncompressedBlockSize)
+{
+    if (uncompressedBlockSize == 0 || uncompressedBlockSize > kCabBlockSize)
+        uncompressedBlockSize = kCabBlockSize;
     return uncompressedBlockSize + kQuantumExtraInput;
 }
 
 // A window that doesn't fit in memory fails with AllocFail: the installer's
 // open operation can't make the temporary page file that would hold it.
-CabError CreateQuantumCodec(const CabCodecSetup& setup, CabCodec& codec) {
+CabError CreateQuantumCodec(const CabCodecSetup& setup, CabCodec& codec)
+{
     codec = CabCodec{nullptr, nullptr};
-    if (!IsQuantumWindowBits(setup.windowBits)) return CabError::DecompressFail;
+    if (!IsQuantumWindowBits(setup.windowBits))
+        return CabError::DecompressFail;
     QuantumCodec* instance = static_cast<QuantumCodec*>(setup.allocate(sizeof(QuantumCodec)));
-    if (!instance) return CabError::AllocFail;
+    if (!instance)
+        return CabError::AllocFail;
     const size_t windowSize = size_t(1) << setup.windowBits;
     uint8_t* window = static_cast<uint8_t*>(setup.allocate(windowSize));
     if (!window) {

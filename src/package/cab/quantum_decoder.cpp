@@ -17,7 +17,8 @@ struct BlockBits {
     uint32_t low, high, code;
 };
 
-void Refill(BlockBits& bits) {
+void Refill(BlockBits& bits)
+{
     while (bits.count <= 56 && bits.next < bits.end) {
         bits.buffer |= uint64_t(*bits.next++) << (56 - bits.count);
         bits.count += 8;
@@ -25,7 +26,8 @@ void Refill(BlockBits& bits) {
 }
 
 // Reads n bits (1 to 19); the decoder's raw extra bits come from here too.
-uint32_t ReadBits(BlockBits& bits, int n) {
+uint32_t ReadBits(BlockBits& bits, int n)
+{
     if (bits.count < n) {
         Refill(bits);
         if (bits.count < n) {
@@ -39,7 +41,8 @@ uint32_t ReadBits(BlockBits& bits, int n) {
     return value;
 }
 
-void StartBlock(BlockBits& bits, const uint8_t* in, size_t inCount) {
+void StartBlock(BlockBits& bits, const uint8_t* in, size_t inCount)
+{
     bits.next = in;
     bits.end = in + inCount;
     bits.buffer = 0;
@@ -50,7 +53,8 @@ void StartBlock(BlockBits& bits, const uint8_t* in, size_t inCount) {
     bits.code = ReadBits(bits, 16);
 }
 
-void Shift(BlockBits& bits, int n) {
+void Shift(BlockBits& bits, int n)
+{
     bits.low = (bits.low << n) & 0xFFFF;
     bits.high = ((bits.high << n) | ((1u << n) - 1)) & 0xFFFF;
     bits.code = ((bits.code << n) | ReadBits(bits, n)) & 0xFFFF;
@@ -59,9 +63,11 @@ void Shift(BlockBits& bits, int n) {
 // Shifts out the bits that low and high agree on (all of them at once), then
 // the pending underflows (low = 01..., high = 10...), taking one new code bit
 // per shift.
-void Renormalise(BlockBits& bits) {
+void Renormalise(BlockBits& bits)
+{
     const int same = std::countl_zero(uint16_t(bits.low ^ bits.high));
-    if (same > 0) Shift(bits, same);
+    if (same > 0)
+        Shift(bits, same);
     while ((bits.low & 0x4000) && !(bits.high & 0x4000)) {
         bits.code ^= 0x4000;
         bits.low &= 0x3FFF;
@@ -73,7 +79,8 @@ void Renormalise(BlockBits& bits) {
 // c * range / total for c <= total <= 3800 and range <= 65536: a = c * range
 // is below 2^28 and a * total below 2^40, so the rounding error of the
 // reciprocal (less than a / 2^40) stays below 1 / total and the quotient is exact.
-uint32_t DivideByTotal(const QuantumDecoder& decoder, uint32_t a, uint32_t total) {
+uint32_t DivideByTotal(const QuantumDecoder& decoder, uint32_t a, uint32_t total)
+{
     return uint32_t((uint64_t(a) * decoder.reciprocals[total]) >> 40);
 }
 
@@ -84,12 +91,14 @@ uint32_t DivideByTotal(const QuantumDecoder& decoder, uint32_t a, uint32_t total
 // saves a division. The model's total never exceeds 3800 and the range after
 // renormalisation is above 0x4000, so every entry keeps a non-empty share of
 // the range, low <= code <= high always holds and entry n (0) ends the search.
-int DecodeSymbol(const QuantumDecoder& decoder, BlockBits& bits, QuantumModel& model) {
+int DecodeSymbol(const QuantumDecoder& decoder, BlockBits& bits, QuantumModel& model)
+{
     const uint32_t range = bits.high - bits.low + 1;
     const uint32_t total = model.cumulative[0];
     const uint32_t scaled = (((bits.code - bits.low) & 0xFFFF) + 1) * total;
     int entry = 0;
-    while (model.cumulative[entry + 1] * range >= scaled) ++entry;
+    while (model.cumulative[entry + 1] * range >= scaled)
+        ++entry;
     bits.high = (bits.low + DivideByTotal(decoder, model.cumulative[entry] * range, total) - 1) & 0xFFFF;
     bits.low = (bits.low + DivideByTotal(decoder, model.cumulative[entry + 1] * range, total)) & 0xFFFF;
     const int symbol = model.symbols[entry];
@@ -105,13 +114,15 @@ struct Output {
     size_t count;
 };
 
-void PutLiteral(QuantumDecoder& decoder, Output& output, uint8_t byte) {
+void PutLiteral(QuantumDecoder& decoder, Output& output, uint8_t byte)
+{
     decoder.window[decoder.windowPosition] = byte;
     decoder.windowPosition = (decoder.windowPosition + 1) & decoder.windowMask;
     output.out[output.done++] = byte;
 }
 
-void CopyMatch(QuantumDecoder& decoder, Output& output, uint32_t offset, uint32_t length) {
+void CopyMatch(QuantumDecoder& decoder, Output& output, uint32_t offset, uint32_t length)
+{
     uint8_t* window = decoder.window;
     uint8_t* out = output.out + output.done;
     uint32_t to = decoder.windowPosition;
@@ -121,7 +132,8 @@ void CopyMatch(QuantumDecoder& decoder, Output& output, uint32_t offset, uint32_
         if (offset >= length) {
             memmove(window + to, window + from, length);  // from may lie just ahead of to, across the wrap
         } else {
-            for (uint32_t k = 0; k < length; ++k) window[to + k] = window[from + k];  // repeats the last offset bytes
+            for (uint32_t k = 0; k < length; ++k)
+                window[to + k] = window[from + k];  // repeats the last offset bytes
         }
         memcpy(out, window + to, length);
         to += length;
@@ -137,7 +149,8 @@ void CopyMatch(QuantumDecoder& decoder, Output& output, uint32_t offset, uint32_
 }
 
 // Reads the position slot of the selector's position model and its extra bits.
-uint32_t DecodePosition(const QuantumDecoder& decoder, BlockBits& bits, QuantumModel& model) {
+uint32_t DecodePosition(const QuantumDecoder& decoder, BlockBits& bits, QuantumModel& model)
+{
     const int slot = DecodeSymbol(decoder, bits, model);
     const int extra = kQuantumPositionExtraBits[slot];
     return kQuantumPositionBase[slot] + (extra ? ReadBits(bits, extra) : 0);
@@ -145,7 +158,8 @@ uint32_t DecodePosition(const QuantumDecoder& decoder, BlockBits& bits, QuantumM
 
 // Decodes one literal or match. False when the match reaches before the
 // folder's first byte or past the block's end.
-bool DecodeItem(QuantumDecoder& decoder, BlockBits& bits, Output& output, uint32_t& history) {
+bool DecodeItem(QuantumDecoder& decoder, BlockBits& bits, Output& output, uint32_t& history)
+{
     const int selector = DecodeSymbol(decoder, bits, decoder.selector);
     if (selector < kQuantumLiteralModels) {
         const int symbol = DecodeSymbol(decoder, bits, decoder.literals[selector]);
@@ -163,15 +177,18 @@ bool DecodeItem(QuantumDecoder& decoder, BlockBits& bits, Output& output, uint32
     }
     const uint32_t position = DecodePosition(decoder, bits, decoder.positions[selector - kQuantumSelectorMatch3]);
     const uint32_t offset = position + 1;
-    if (offset > history || length > output.count - output.done) return false;
+    if (offset > history || length > output.count - output.done)
+        return false;
     CopyMatch(decoder, output, offset, length);
     history += length;
     return true;
 }
 
-void InitModels(QuantumDecoder& decoder) {
+void InitModels(QuantumDecoder& decoder)
+{
     InitQuantumModel(decoder.selector, kQuantumSelectorSymbols);
-    for (QuantumModel& model : decoder.literals) InitQuantumModel(model, kQuantumLiteralSymbols);
+    for (QuantumModel& model : decoder.literals)
+        InitQuantumModel(model, kQuantumLiteralSymbols);
     for (int i = 0; i < kQuantumPositionModels; ++i) {
         InitQuantumModel(decoder.positions[i], QuantumPositionSlotCount(decoder.windowBits, i));
     }
@@ -180,11 +197,13 @@ void InitModels(QuantumDecoder& decoder) {
 
 }  // namespace
 
-bool IsQuantumWindowBits(int windowBits) {
+bool IsQuantumWindowBits(int windowBits)
+{
     return windowBits >= kQuantumMinWindowBits && windowBits <= kQuantumMaxWindowBits;
 }
 
-void InitQuantumDecoder(QuantumDecoder& decoder, uint8_t* window, int windowBits) {
+void InitQuantumDecoder(QuantumDecoder& decoder, uint8_t* window, int windowBits)
+{
     decoder.reciprocals[0] = 0;
     for (uint64_t total = 1; total <= kQuantumModelMaxTotal; ++total) {
         decoder.reciprocals[total] = ((uint64_t(1) << 40) + total - 1) / total;
@@ -195,14 +214,15 @@ void InitQuantumDecoder(QuantumDecoder& decoder, uint8_t* window, int windowBits
     ResetQuantumDecoder(decoder);
 }
 
-void ResetQuantumDecoder(QuantumDecoder& decoder) {
+void ResetQuantumDecoder(QuantumDecoder& decoder)
+{
     decoder.windowPosition = 0;
     decoder.history = 0;
     InitModels(decoder);
 }
 
-bool DecodeQuantumBlock(QuantumDecoder& decoder, const uint8_t* in, size_t inCount, uint8_t* out,
-                        size_t outCount) {
+bool DecodeQuantumBlock(QuantumDecoder& decoder, const uint8_t* in, size_t inCount, uint8_t* out, size_t outCount)
+{
     BlockBits bits;
     StartBlock(bits, in, inCount);
     Output output{out, 0, outCount};
@@ -210,8 +230,10 @@ bool DecodeQuantumBlock(QuantumDecoder& decoder, const uint8_t* in, size_t inCou
     uint32_t history = decoder.history;
     const uint32_t windowSize = decoder.windowMask + 1;
     while (output.done < outCount) {
-        if (!DecodeItem(decoder, bits, output, history) || bits.exhausted) return false;
-        if (history > windowSize) history = windowSize;
+        if (!DecodeItem(decoder, bits, output, history) || bits.exhausted)
+            return false;
+        if (history > windowSize)
+            history = windowSize;
     }
     decoder.history = history;
     return !bits.exhausted;

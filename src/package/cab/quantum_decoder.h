@@ -10,10 +10,10 @@
 #include "package/cab/quantum_tables.h"
 
 struct QuantumDecoder {
-    uint8_t* window;         // 2^windowBits bytes, owned by the caller
+    uint8_t* window;  // 2^windowBits bytes, owned by the caller
     uint32_t windowMask;
     uint32_t windowPosition;
-    uint32_t history;        // bytes of this folder in the window, at most its size
+    uint32_t history;  // bytes of this folder in the window, at most its size
     int windowBits;
     QuantumModel selector;
     QuantumModel literals[kQuantumLiteralModels];
@@ -36,5 +36,4 @@ void ResetQuantumDecoder(QuantumDecoder& decoder);
 // Decodes one data block of inCount bytes to exactly outCount bytes into out
 // (and the window). Returns false when the block's bits run out, a
 // match reaches before the folder's start or past the block's end.
-bool DecodeQuantumBlock(QuantumDecoder& decoder, const uint8_t* in, size_t inCount, uint8_t* out,
-                        size_t outCount);
+bool DecodeQuantumBlock(QuantumDecoder& decoder, const uint8_t* in, size_t inCount, uint8_t* out, size_t outCount);

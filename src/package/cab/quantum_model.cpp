@@ -7,7 +7,8 @@ constexpr int kRescalesAfterSort = 50;
 
 // Halves the cumulative frequencies, keeping each above its successor so
 // that no symbol drops to frequency 0.
-void HalveCumulative(QuantumModel& model) {
+void HalveCumulative(QuantumModel& model)
+{
     for (int i = model.symbolCount - 1; i >= 0; --i) {
         model.cumulative[i] = uint16_t(model.cumulative[i] >> 1);
         if (model.cumulative[i] <= model.cumulative[i + 1]) {
@@ -19,7 +20,8 @@ void HalveCumulative(QuantumModel& model) {
 // Halves every frequency on its own (rounded up), sorts the entries by
 // descending frequency and rebuilds the cumulative frequencies. The exchange
 // sort and its handling of equal frequencies are part of the format.
-void HalveAndSort(QuantumModel& model) {
+void HalveAndSort(QuantumModel& model)
+{
     const int n = model.symbolCount;
     uint16_t frequency[kQuantumModelMaxSymbols];
     for (int i = 0; i < n; ++i) {
@@ -44,7 +46,8 @@ void HalveAndSort(QuantumModel& model) {
 
 }  // namespace
 
-void RescaleQuantumModel(QuantumModel& model) {
+void RescaleQuantumModel(QuantumModel& model)
+{
     if (--model.rescalesLeft > 0) {
         HalveCumulative(model);
         return;
@@ -53,7 +56,8 @@ void RescaleQuantumModel(QuantumModel& model) {
     HalveAndSort(model);
 }
 
-void InitQuantumModel(QuantumModel& model, int symbolCount) {
+void InitQuantumModel(QuantumModel& model, int symbolCount)
+{
     model.symbolCount = symbolCount;
     model.rescalesLeft = kInitialRescales;
     for (int i = 0; i <= kQuantumModelMaxSymbols; ++i) {

@@ -21,8 +21,10 @@ void InitQuantumModel(QuantumModel& model, int symbolCount);
 void RescaleQuantumModel(QuantumModel& model);
 
 // Counts one more use of the symbol in entry `entry`.
-inline void UpdateQuantumModel(QuantumModel& model, int entry) {
-    for (int i = 0; i <= entry; ++i) model.cumulative[i] = uint16_t(model.cumulative[i] + 8);
-    if (model.cumulative[0] > kQuantumModelMaxTotal) RescaleQuantumModel(model);
+inline void UpdateQuantumModel(QuantumModel& model, int entry)
+{
+    for (int i = 0; i <= entry; ++i)
+        model.cumulative[i] = uint16_t(model.cumulative[i] + 8);
+    if (model.cumulative[0] > kQuantumModelMaxTotal)
+        RescaleQuantumModel(model);
 }
-

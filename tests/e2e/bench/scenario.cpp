@@ -29,9 +29,8 @@ std::vector<char> BuildEnvironment(const RunSpec& spec)
     for (const char* p = current; *p != '\0'; p += strlen(p) + 1) {
         std::string entry = p;
         const std::string name = entry.substr(0, entry.find('='));
-        const bool replaced = std::any_of(extra.begin(), extra.end(), [&](const auto& e) {
-            return _stricmp(e.first.c_str(), name.c_str()) == 0;
-        });
+        const bool replaced = std::any_of(extra.begin(), extra.end(),
+                                          [&](const auto& e) { return _stricmp(e.first.c_str(), name.c_str()) == 0; });
         if (!replaced)
             block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
     }
@@ -240,10 +239,10 @@ namespace {
 
 std::string UnixPath(const std::string& windowsPath)
 {
-    std::string path = windowsPath.size() > 2 && (windowsPath[0] == 'Z' || windowsPath[0] == 'z') &&
-                               windowsPath[1] == ':'
-                           ? windowsPath.substr(2)
-                           : std::string();
+    std::string path =
+        windowsPath.size() > 2 && (windowsPath[0] == 'Z' || windowsPath[0] == 'z') && windowsPath[1] == ':'
+            ? windowsPath.substr(2)
+            : std::string();
     std::replace(path.begin(), path.end(), '\\', '/');
     return path;
 }

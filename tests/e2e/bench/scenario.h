@@ -13,22 +13,22 @@ constexpr UINT kJapaneseCodePage = 932;
 constexpr UINT kEnglishCodePage = 1252;
 
 struct RunSpec {
-    std::string program;                    // Windows path of the program to start
-    std::vector<std::string> arguments;     // command-line arguments (argument 0 is the program)
-    bool japanese = false;                  // a Japanese run: only in tests named "Japanese" (see cmake/Engine.cmake)
+    std::string program;                 // Windows path of the program to start
+    std::vector<std::string> arguments;  // command-line arguments (argument 0 is the program)
+    bool japanese = false;               // a Japanese run: only in tests named "Japanese" (see cmake/Engine.cmake)
     std::vector<std::pair<std::string, std::string>> environment;  // extra variables
-    std::vector<BoxStep> script;            // answers, in the order the boxes appear
+    std::vector<BoxStep> script;                                   // answers, in the order the boxes appear
     DWORD timeoutMs = 60000;
-    std::string currentFolder;              // empty: the test's own
-    std::string commandLine;                // when set, started as it is instead of program and arguments
+    std::string currentFolder;  // empty: the test's own
+    std::string commandLine;    // when set, started as it is instead of program and arguments
 };
 
 struct RunResult {
     bool started = false;
-    bool timedOut = false;                  // the program was killed after timeoutMs
+    bool timedOut = false;  // the program was killed after timeoutMs
     DWORD exitCode = 0;
     std::vector<ShownBox> boxes;
-    std::vector<std::string> failures;      // robot failures (unexpected boxes, inspections)
+    std::vector<std::string> failures;  // robot failures (unexpected boxes, inspections)
     std::vector<std::wstring> otherWindowClasses;
 };
 
@@ -58,8 +58,8 @@ private:
 
 // Paths: tests see the Unix build tree through drive Z:.
 std::string WindowsPath(const std::string& unixPath);
-std::string BuildTreePath(const std::string& relative);   // inside this test tree's build folder
-std::string EnginePath();                                  // the engine built in this tree
+std::string BuildTreePath(const std::string& relative);  // inside this test tree's build folder
+std::string EnginePath();                                // the engine built in this tree
 
 // A fresh, empty folder for one test (Windows path), under the build tree.
 std::string FreshFolder(const std::string& name);

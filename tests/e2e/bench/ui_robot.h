@@ -24,11 +24,11 @@ struct ShownBox {
     std::wstring ownerClass;
     std::wstring ownerCaption;
     std::wstring caption;
-    std::wstring text;         // a message box's text (control 0xFFFF)
+    std::wstring text;  // a message box's text (control 0xFFFF)
     std::vector<ShownButton> buttons;
-    bool hasIcon = false;      // a message box showing an icon
-    bool expected = true;      // false when no step of the script was left for it
-    std::vector<int> samples;  // what the step's watch read after the answer, in order
+    bool hasIcon = false;                      // a message box showing an icon
+    bool expected = true;                      // false when no step of the script was left for it
+    std::vector<int> samples;                  // what the step's watch read after the answer, in order
     std::string Caption(UINT codePage) const;  // the caption as ANSI bytes of a code page
     std::string Text(UINT codePage) const;
     bool HasButton(int id) const;

@@ -138,12 +138,8 @@ std::string At(LPARAM lParam, HWND window)
 LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_LBUTTONDOWN:
-        Log("down " + At(lParam, window));
-        break;
-    case WM_LBUTTONDBLCLK:
-        Log("dblclk " + At(lParam, window));
-        break;
+    case WM_LBUTTONDOWN: Log("down " + At(lParam, window)); break;
+    case WM_LBUTTONDBLCLK: Log("dblclk " + At(lParam, window)); break;
     case WM_STYLECHANGED:
         if (wParam == static_cast<WPARAM>(GWL_STYLE)) {
             const auto* change = reinterpret_cast<const STYLESTRUCT*>(lParam);
@@ -154,8 +150,7 @@ LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         Log("move " + NameOfItem(static_cast<int>(wParam)) + " " + std::to_string(static_cast<short>(LOWORD(lParam))) +
             " " + std::to_string(static_cast<short>(HIWORD(lParam))));
         break;
-    default:
-        break;
+    default: break;
     }
     return CallWindowProcA(gListViewProc, window, message, wParam, lParam);
 }
@@ -177,17 +172,10 @@ LRESULT CALLBACK ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 LRESULT CALLBACK ProgmanProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_TIMER:
-        Rescan();
-        return 0;
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_TIMER: Rescan(); return 0;
+    case WM_CLOSE: DestroyWindow(window); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
@@ -259,20 +247,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     Register("SHELLDLL_DefView", ViewProc, instance);
     Register("FakeShellCover", CoverProc, instance);
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    HWND progman = CreateWindowExA(WS_EX_TOOLWINDOW, "Progman", "Program Manager", WS_POPUP | WS_VISIBLE, 0, 0,
-                                   width, height, nullptr, nullptr, instance, nullptr);
-    HWND view = CreateWindowExA(0, "SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, 0, width, height, progman,
-                                nullptr, instance, nullptr);
+    HWND progman = CreateWindowExA(WS_EX_TOOLWINDOW, "Progman", "Program Manager", WS_POPUP | WS_VISIBLE, 0, 0, width,
+                                   height, nullptr, nullptr, instance, nullptr);
+    HWND view = CreateWindowExA(0, "SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, 0, width, height, progman, nullptr,
+                                instance, nullptr);
     gListView = CreateWindowExA(0, WC_LISTVIEWA, "FolderView",
-                                WS_CHILD | WS_VISIBLE | LVS_ICON | (arrange ? LVS_AUTOARRANGE : 0), 0, 0, width,
-                                height, view, nullptr, instance, nullptr);
+                                WS_CHILD | WS_VISIBLE | LVS_ICON | (arrange ? LVS_AUTOARRANGE : 0), 0, 0, width, height,
+                                view, nullptr, instance, nullptr);
     if (progman == nullptr || view == nullptr || gListView == nullptr)
         return 1;
     HIMAGELIST images = ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 1, 1);
     ImageList_AddIcon(images, LoadIcon(nullptr, IDI_APPLICATION));
     SendMessageA(gListView, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
-    gListViewProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(gListView, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListViewProc)));
+    gListViewProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(gListView, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListViewProc)));
     SetWindowPos(progman, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (cover)
         gCover = CreateWindowExA(WS_EX_TOOLWINDOW, "FakeShellCover", "Cover", WS_POPUP | WS_VISIBLE, 0, 0, width,

@@ -54,8 +54,8 @@ public:
         DWORD size = sizeof data;
         HKEY opened;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) == ERROR_SUCCESS) {
-            found_ = RegQueryValueExA(opened, name, nullptr, &type_, reinterpret_cast<BYTE*>(data), &size) ==
-                     ERROR_SUCCESS;
+            found_ =
+                RegQueryValueExA(opened, name, nullptr, &type_, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
             if (found_)
                 old_.assign(data, size);
             RegCloseKey(opened);

@@ -97,8 +97,8 @@ public:
     explicit FileHolder(const std::string& path, const std::string& ready)
     {
         DeleteFileA(ready.c_str());
-        std::string commandLine = "\"" + BuildTreePath("tests\\e2e\\install\\file-holder.exe") + "\" \"" + path +
-                                  "\" \"" + ready + "\"";
+        std::string commandLine =
+            "\"" + BuildTreePath("tests\\e2e\\install\\file-holder.exe") + "\" \"" + path + "\" \"" + ready + "\"";
         if (!process_.Start(commandLine))
             return;
         for (int i = 0; i < 200 && !FileExists(ready); ++i)

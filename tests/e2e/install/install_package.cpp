@@ -124,7 +124,7 @@ std::vector<uint8_t> RawStoredCabinet(const std::vector<std::pair<std::string, s
     for (const auto& [name, data] : members) {
         PutLittleEndian(cabinet, static_cast<uint32_t>(data.size()), 4);
         PutLittleEndian(cabinet, offset, 4);
-        PutLittleEndian(cabinet, 0, 2);                       // folder 0
+        PutLittleEndian(cabinet, 0, 2);  // folder 0
         PutLittleEndian(cabinet, (21 << 9) | (2 << 5) | 3, 2);
         PutLittleEndian(cabinet, 0, 2);
         PutLittleEndian(cabinet, 0x20, 2);

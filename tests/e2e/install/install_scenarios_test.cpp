@@ -41,9 +41,8 @@ std::string ProgramFilesFolder()
 std::string AppDataFolder()
 {
     std::string value;
-    EXPECT_TRUE(ReadRegistryString(HKEY_CURRENT_USER,
-                                   "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "AppData",
-                                   value));
+    EXPECT_TRUE(ReadRegistryString(
+        HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "AppData", value));
     return value;
 }
 
@@ -67,7 +66,7 @@ std::string Content(const cabwriter::Member& member)
 
 // What the robot's inspections found; they take no context and report here.
 struct DialogSight {
-    std::string folderText;   // the text box when the dialog came up
+    std::string folderText;  // the text box when the dialog came up
     int fillBeforeOk = -1;
 };
 DialogSight gSight;
@@ -145,7 +144,8 @@ protected:
     {
         std::vector<std::string> found;
         for (const std::string& name : ListFolder(folder))
-            if (name.rfind("IG", 0) == 0 && (GetFileAttributesA((folder + "\\" + name).c_str()) & FILE_ATTRIBUTE_DIRECTORY))
+            if (name.rfind("IG", 0) == 0 &&
+                (GetFileAttributesA((folder + "\\" + name).c_str()) & FILE_ATTRIBUTE_DIRECTORY))
                 found.push_back(name);
         return found;
     }
@@ -176,9 +176,9 @@ bool IsInstallDialog(const ShownBox& box)
 const std::vector<cabwriter::Member> kProduct = {
     MemberOf("$bmp"),
     MemberOf("readme.txt", 0x20),
-    MemberOf("bin\\tool.exe", 0x21, 70000),  // read-only, over three data blocks
-    MemberOf("data\\deep\\table.dat", 0x06), // hidden and system
-    MemberOf("flags.dat", 0xE0),             // run-after and name-is-UTF bits are dropped
+    MemberOf("bin\\tool.exe", 0x21, 70000),   // read-only, over three data blocks
+    MemberOf("data\\deep\\table.dat", 0x06),  // hidden and system
+    MemberOf("flags.dat", 0xE0),              // run-after and name-is-UTF bits are dropped
     MemberOf("$"),
     MemberOf("$mask"),
 };
@@ -221,7 +221,8 @@ TEST_F(InstallScenario, SetDirIntoANewFolderAsksAndInstallsEveryFile)
     ExpectProductInstalled(folder);
     WIN32_FILE_ATTRIBUTE_DATA data;
     ASSERT_TRUE(GetFileAttributesExA((folder + "\\readme.txt").c_str(), GetFileExInfoStandard, &data));
-    const ULONGLONG written = (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    const ULONGLONG written =
+        (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
     EXPECT_GE(written + 20000000, before) << "the last write is the time of extraction, not the member's stamp";
 }
 
@@ -434,7 +435,9 @@ TEST_P(RunOnlyUnderATempComponent, InstallsIntoTheRenamedFolder)
 
 INSTANTIATE_TEST_SUITE_P(Sessions, RunOnlyUnderATempComponent,
                          ::testing::Values(SessionTemp{"Temp", "Temp\\2"}, SessionTemp{"LowerCaseTmp", "tmp\\7"}),
-                         [](const ::testing::TestParamInfo<SessionTemp>& info) { return std::string(info.param.label); });
+                         [](const ::testing::TestParamInfo<SessionTemp>& info) {
+                             return std::string(info.param.label);
+                         });
 
 struct PlaceholderCase {
     const char* label;
@@ -449,14 +452,22 @@ void PrintTo(const PlaceholderCase& c, std::ostream* out)
 }
 
 const PlaceholderCase kPlaceholderCases[] = {
-    {"ProgramFiles", "%ProgramFiles%\\Maker\\Tool", {},
+    {"ProgramFiles",
+     "%ProgramFiles%\\Maker\\Tool",
+     {},
      [](const std::string&) { return ProgramFilesFolder() + "\\Maker\\Tool"; }},
-    {"ProgramFilesOrUserForceAdmin", "%ProgramFilesOrUser%\\Tool", {"-ForceAdmin"},
+    {"ProgramFilesOrUserForceAdmin",
+     "%ProgramFilesOrUser%\\Tool",
+     {"-ForceAdmin"},
      [](const std::string&) { return ProgramFilesFolder() + "\\Tool"; }},
-    {"ProgramFilesOrUserForceUser", "%ProgramFilesOrUser%\\Tool", {"-ForceUser"},
+    {"ProgramFilesOrUserForceUser",
+     "%ProgramFilesOrUser%\\Tool",
+     {"-ForceUser"},
      [](const std::string&) { return AppDataFolder() + "\\Tool"; }},
     {"UserTmp", "%UserTmp%\\Tool", {}, [](const std::string& work) { return work + "\\user\\tteemmpp\\Tool"; }},
-    {"TempComponent", "~\\Temp\\Tool", {},
+    {"TempComponent",
+     "~\\Temp\\Tool",
+     {},
      [](const std::string& work) { return work + "\\tteemmpp" + UserName() + "\\Tool"; }},
 };
 
@@ -485,8 +496,8 @@ INSTANTIATE_TEST_SUITE_P(Folders, Placeholders, ::testing::ValuesIn(kPlaceholder
 
 TEST_F(InstallScenario, TempComponentFolderIsMadeBeforeTheDialog)
 {
-    RunResult run = Run({.installFolder = work_ + "\\Temp\\Tool", .members = kProduct}, {},
-                        {{Answer::Cancel}, {Answer::Ok}});
+    RunResult run =
+        Run({.installFolder = work_ + "\\Temp\\Tool", .members = kProduct}, {}, {{Answer::Cancel}, {Answer::Ok}});
 
     ExpectCleanRun(run);
     EXPECT_TRUE(FileExists(work_ + "\\tteemmpp" + UserName() + "\\Tool"));
@@ -497,8 +508,8 @@ TEST_F(InstallScenario, ExpansionTooLongStaysVisibleAndIsRefused)
 {
     const std::string folder = "%ProgramFiles%\\" + std::string(511 - ProgramFilesFolder().size(), 'x');
 
-    RunResult run = Run({.installFolder = folder, .members = kProduct}, {},
-                        {{Answer::Ok, 0, {}, LookAtDialog}, {Answer::Ok}});
+    RunResult run =
+        Run({.installFolder = folder, .members = kProduct}, {}, {{Answer::Ok, 0, {}, LookAtDialog}, {Answer::Ok}});
 
     ExpectCleanRun(run);
     ASSERT_EQ(run.boxes.size(), 2u) << "no question about a folder that cannot be used";

@@ -28,7 +28,8 @@ const char kInstallFailed[] = "It couldn't be installed properly.";
 const char kInstallFailedJapanese[] = "正しくインストール出来ませんでした。";
 // 説明書 and ガイド in Shift-JIS, for a Japanese block's shortcut names.
 const char kManualJapanese[] = "\x90\xE0\x96\xBE\x8F\x91";
-const char kGuideJapanese[] = "\x83K\x83" "C\x83h";
+const char kGuideJapanese[] = "\x83K\x83"
+                              "C\x83h";
 
 struct RegistryValue {
     bool found = false;
@@ -46,8 +47,8 @@ RegistryValue ReadValue(HKEY root, const std::string& key, const char* name)
         return value;
     char data[4096];
     DWORD size = sizeof data;
-    value.found = RegQueryValueExA(opened, name, nullptr, &value.type, reinterpret_cast<BYTE*>(data), &size) ==
-                  ERROR_SUCCESS;
+    value.found =
+        RegQueryValueExA(opened, name, nullptr, &value.type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
     if (value.found)
         value.bytes.assign(data, size);
     RegCloseKey(opened);
@@ -137,7 +138,8 @@ bool gMarkersBeforeSuccessBox = false;
 
 std::string LookBeforeCommands(HWND)
 {
-    gMarkersBeforeSuccessBox = FileExists(gInstallFolder + "\\waited.txt") || FileExists(gInstallFolder + "\\after.txt");
+    gMarkersBeforeSuccessBox =
+        FileExists(gInstallFolder + "\\waited.txt") || FileExists(gInstallFolder + "\\after.txt");
     return {};
 }
 
@@ -376,8 +378,7 @@ TEST_F(RegistrationScenario, SetDirRegistersEverythingAndRunsTheCommandsInJapane
     products_.push_back(name);
     PrepareReadOnlySettings(folder_);
 
-    RunResult run =
-        Run(FullSpec(name, true), {"-SetDir", folder_}, {{Answer::Ok, 0, {}, LookBeforeCommands}}, true);
+    RunResult run = Run(FullSpec(name, true), {"-SetDir", folder_}, {{Answer::Ok, 0, {}, LookBeforeCommands}}, true);
 
     FullInstall(name, "登録試験", true, folder_, setup_, run);
 }
@@ -426,15 +427,18 @@ TEST_P(Roots, EntryShortcutsAndUninstallCommandFollowTheOptions)
 INSTANTIATE_TEST_SUITE_P(
     Options, Roots,
     ::testing::Values(RootCase{"None", {}, HKEY_LOCAL_MACHINE, CSIDL_COMMON_PROGRAMS, ""},
-                      RootCase{"ForceAdmin", {"-ForceAdmin"}, HKEY_LOCAL_MACHINE, CSIDL_COMMON_PROGRAMS,
-                               " \"-ForceAdmin\""},
+                      RootCase{
+                          "ForceAdmin", {"-ForceAdmin"}, HKEY_LOCAL_MACHINE, CSIDL_COMMON_PROGRAMS, " \"-ForceAdmin\""},
                       RootCase{"ForceUser", {"-ForceUser"}, HKEY_CURRENT_USER, CSIDL_PROGRAMS, " \"-ForceUser\""},
-                      RootCase{"Both", {"-ForceUser", "-ForceAdmin"}, HKEY_LOCAL_MACHINE, CSIDL_COMMON_PROGRAMS,
+                      RootCase{"Both",
+                               {"-ForceUser", "-ForceAdmin"},
+                               HKEY_LOCAL_MACHINE,
+                               CSIDL_COMMON_PROGRAMS,
                                " \"-ForceAdmin\" \"-ForceUser\""}),
     [](const ::testing::TestParamInfo<RootCase>& info) { return std::string(info.param.label); });
 
-void DialogInstall(const RunResult& run, const std::string& name, const std::string& caption,
-                   const std::string& folder, bool japanese)
+void DialogInstall(const RunResult& run, const std::string& name, const std::string& caption, const std::string& folder,
+                   bool japanese)
 {
     ExpectCleanRun(run);
     ASSERT_EQ(run.boxes.size(), 3u);

@@ -106,11 +106,7 @@ protected:
         const std::string setup = BuildSetup(work_, product);
         const std::string temp = work_ + "\\user\\Temp";
         options.insert(options.end(), {"-SetDir", Destination(), "-srcInstaller", setup});
-        return RunProgram({engine_,
-                           options,
-                           japanese,
-                           {{"TEMP", temp}, {"TMP", temp}},
-                           std::move(script)});
+        return RunProgram({engine_, options, japanese, {{"TEMP", temp}, {"TMP", temp}}, std::move(script)});
     }
 
     bool ProductInstalled() const
@@ -388,7 +384,10 @@ INSTANTIATE_TEST_SUITE_P(Options, RunModes,
                          [](const ::testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.label); });
 
 // 試験アプリが起動しています。
-const char kJapaneseMessage[] = "\x8E\x8E\x8C\xB1\x83" "A\x83v\x83\x8A\x82\xAA\x8B" "N\x93\xAE\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81" "B";
+const char kJapaneseMessage[] = "\x8E\x8E\x8C\xB1\x83"
+                                "A\x83v\x83\x8A\x82\xAA\x8B"
+                                "N\x93\xAE\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81"
+                                "B";
 
 TEST_F(RunningAppScenario, QuestionInJapanese)
 {

@@ -6,11 +6,11 @@
 #include <string>
 
 struct ProductSpec {
-    std::string name = "Sample Product";       // both languages; ASCII
+    std::string name = "Sample Product";  // both languages; ASCII
     std::string version = "Version 1.0";
     std::string note;
-    uint32_t osMask = 0xFFFFF;                 // every bit a system can have
-    bool withPicture = false;                  // the tests' splash picture and its mask
+    uint32_t osMask = 0xFFFFF;  // every bit a system can have
+    bool withPicture = false;   // the tests' splash picture and its mask
 };
 
 // Builds the package in folder and returns the Windows path of the file that

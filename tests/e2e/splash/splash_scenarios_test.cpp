@@ -63,8 +63,8 @@ void KeepShot()
 // The colour the gradient has on a screen row of the client area.
 Rgb GradientAt(const RECT& client, int screenY)
 {
-    const SplashColour c = GradientRowColour(kGradientTop, kGradientBottom, screenY - client.top,
-                                             client.bottom - client.top);
+    const SplashColour c =
+        GradientRowColour(kGradientTop, kGradientBottom, screenY - client.top, client.bottom - client.top);
     return {c.red, c.green, c.blue};
 }
 
@@ -76,8 +76,7 @@ std::function<bool(const Screenshot&)> MoveAside(HWND box, const RECT& client)
     RECT r;
     GetWindowRect(box, &r);
     SetWindowPos(box, nullptr, GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left),
-                 GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                 GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     const POINT left = {r.left + 5, r.bottom - 5};
     return [left, client](const Screenshot& s) { return Near(s.Pixel(left.x, left.y), GradientAt(client, left.y)); };
 }
@@ -105,9 +104,8 @@ std::string LookAtTexts(HWND box)
 {
     SplashOf(box);
     const auto repainted = MoveAside(box, gSight.client);
-    gSight.shot = CaptureWhen([&](const Screenshot& s) {
-        return repainted(s) && s.CountColour(kRed, 0, 0, s.Width(), s.Height()) > 1000;
-    });
+    gSight.shot = CaptureWhen(
+        [&](const Screenshot& s) { return repainted(s) && s.CountColour(kRed, 0, 0, s.Width(), s.Height()) > 1000; });
     KeepShot();
     return {};
 }
@@ -117,8 +115,8 @@ std::string LookAtPicture(HWND box)
     SplashOf(box);
     const RECT c = gSight.client;
     const auto repainted = MoveAside(box, c);
-    const SplashPoint place = PlaceSplashPicture(0, 0, c.right - c.left, c.bottom - c.top, kTestPictureWidth,
-                                                 kTestPictureHeight);
+    const SplashPoint place =
+        PlaceSplashPicture(0, 0, c.right - c.left, c.bottom - c.top, kTestPictureWidth, kTestPictureHeight);
     gSight.shot = CaptureWhen([&](const Screenshot& s) {
         return repainted(s) && s.Pixel(c.left + place.x + 200, c.top + place.y + 150) == TestPicturePixel(200, 150);
     });
@@ -131,8 +129,7 @@ protected:
     void SetUp() override
     {
         gSight = {};
-        folder_ = FreshFolder(std::string("splash-") +
-                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = FreshFolder(std::string("splash-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
 
     // An install run that stops at the question about a missing folder;
@@ -237,8 +234,8 @@ TEST_F(SplashScenario, PackageWithPictureShowsThePicture)
     ASSERT_TRUE(gSight.ownedBySplash);
     EXPECT_TRUE(gSight.visible);
     const RECT& c = gSight.client;
-    const SplashPoint place = PlaceSplashPicture(0, 0, c.right - c.left, c.bottom - c.top, kTestPictureWidth,
-                                                 kTestPictureHeight);
+    const SplashPoint place =
+        PlaceSplashPicture(0, 0, c.right - c.left, c.bottom - c.top, kTestPictureWidth, kTestPictureHeight);
     const int left = c.left + place.x, top = c.top + place.y;
     for (const POINT& p : {POINT{200, 150}, POINT{100, 150}, POINT{200, 40}, POINT{300, 200}, POINT{200, 15}})
         EXPECT_EQ(gSight.shot.Pixel(left + p.x, top + p.y), TestPicturePixel(p.x, p.y)) << p.x << ", " << p.y;

@@ -34,7 +34,8 @@ TEST(ShippedRoundTrip, ThirtyTwoBitPairInstallsAndUninstallsThroughTheEntry)
     CreateDirectoryA(folder.c_str(), nullptr);
     SHDeleteKeyA(HKEY_CURRENT_USER, kEntry.c_str());
     const std::string menu = UserProgramsFolder() + "\\Shipped Round Trip";
-    ProductSpec product{.englishName = "Shipped Round Trip", .japaneseName = "Shipped Round Trip",
+    ProductSpec product{.englishName = "Shipped Round Trip",
+                        .japaneseName = "Shipped Round Trip",
                         .members = {MemberOf("readme.txt"), MemberOf("bin\\tool.exe", 0x21)}};
 
     RunSpec install;

@@ -21,7 +21,9 @@ namespace {
 const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const std::string kEnglishName = "Uninstall Test";
 // アンインストール試験
-const std::string kJapaneseName = "\x83" "A\x83\x93\x83" "C\x83\x93\x83X\x83g\x81[\x83\x8B\x8E\x8E\x8C\xB1";
+const std::string kJapaneseName = "\x83"
+                                  "A\x83\x93\x83"
+                                  "C\x83\x93\x83X\x83g\x81[\x83\x8B\x8E\x8E\x8C\xB1";
 const char kJapaneseNameUtf8[] = "アンインストール試験";
 const char kNeighbour[] = "Uninstall Test Neighbour";
 const char kSentinelName[] = "Uninstall Test Sentinel.txt";
@@ -53,8 +55,7 @@ void ClearAttributes(const std::string& folder)
     for (const std::string& name : ListFolder(folder)) {
         const std::string path = folder + "\\" + name;
         const DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            !(attributes & 0x400))
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & 0x400))
             ClearAttributes(path);
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
@@ -88,7 +89,10 @@ const Choice kChoices[] = {
     kDefault,
     {"ForceAdmin", {"-ForceAdmin"}, HKEY_LOCAL_MACHINE, CSIDL_COMMON_PROGRAMS, " \"-ForceAdmin\""},
     {"ForceUser", {"-ForceUser"}, HKEY_CURRENT_USER, CSIDL_PROGRAMS, " \"-ForceUser\""},
-    {"Both", {"-ForceAdmin", "-ForceUser"}, HKEY_LOCAL_MACHINE, CSIDL_COMMON_PROGRAMS,
+    {"Both",
+     {"-ForceAdmin", "-ForceUser"},
+     HKEY_LOCAL_MACHINE,
+     CSIDL_COMMON_PROGRAMS,
      " \"-ForceAdmin\" \"-ForceUser\""},
 };
 
@@ -378,13 +382,13 @@ TEST_F(UninstallScenario, PlantedRecordedNamesAreNeverFollowed)
     const std::string list = kUninstall + "\\" + kEnglishName + "\\installFiles";
     const std::string planted[] = {
         std::string("..\\") + kSentinelName,
-        sentinel,                                  // absolute
-        "Z:" + std::string(kSentinelName),         // drive-relative
-        sentinel.substr(2),                        // rooted on the current drive
-        "/" + sentinel.substr(3),                  // rooted, with slashes
+        sentinel,                           // absolute
+        "Z:" + std::string(kSentinelName),  // drive-relative
+        sentinel.substr(2),                 // rooted on the current drive
+        "/" + sentinel.substr(3),           // rooted, with slashes
         "",
         "docs\\..\\..\\" + std::string(kSentinelName),
-        std::string(600, 'x'),                     // longer than any path of ours
+        std::string(600, 'x'),  // longer than any path of ours
     };
     int number = 90000;
     for (const std::string& name : planted)
@@ -457,7 +461,8 @@ TEST_F(UninstallScenario, UnknownProgramsFolderSkipsTheStartMenuAndFails)
         ShellFolderValue user(explorer + "User Shell Folders", "Programs", REG_EXPAND_SZ);
         ShellFolderValue plain(explorer + "Shell Folders", "Programs", REG_SZ);
         ASSERT_TRUE(user.saved() && plain.saved());
-        SetValue(HKEY_CURRENT_USER, explorer + "User Shell Folders", "Programs", REG_EXPAND_SZ, "Q:\\Nowhere\\Programs");
+        SetValue(HKEY_CURRENT_USER, explorer + "User Shell Folders", "Programs", REG_EXPAND_SZ,
+                 "Q:\\Nowhere\\Programs");
         SetValue(HKEY_CURRENT_USER, explorer + "Shell Folders", "Programs", REG_SZ, "Q:\\Nowhere\\Programs");
         run = RunCommandLine(EntryCommand(choice, kEnglishName), {{Answer::Yes}, {Answer::Ok}}, false, "C:\\windows");
     }

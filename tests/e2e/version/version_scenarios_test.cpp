@@ -120,13 +120,12 @@ TEST_P(VersionRefusal, RefusalThenFailureMessage)
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, VersionRefusal,
-    ::testing::Values(
-        RefusalCase{"Install", "setup-version.exe", "-JustDecomp", false, kRefusal, kInstallFailed},
-        RefusalCase{"Uninstall", "setup-version-u.exe", "-u", false, kRefusal, kUninstallFailed},
-        RefusalCase{"JapaneseInstall", "setup-version-ja.exe", "-JustDecomp", true, kRefusalJapanese,
-                    kInstallFailedJapanese},
-        RefusalCase{"JapaneseUninstall", "setup-version-ja-u.exe", "-u", true, kRefusalJapanese,
-                    kUninstallFailedJapanese}),
+    ::testing::Values(RefusalCase{"Install", "setup-version.exe", "-JustDecomp", false, kRefusal, kInstallFailed},
+                      RefusalCase{"Uninstall", "setup-version-u.exe", "-u", false, kRefusal, kUninstallFailed},
+                      RefusalCase{"JapaneseInstall", "setup-version-ja.exe", "-JustDecomp", true, kRefusalJapanese,
+                                  kInstallFailedJapanese},
+                      RefusalCase{"JapaneseUninstall", "setup-version-ja-u.exe", "-u", true, kRefusalJapanese,
+                                  kUninstallFailedJapanese}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 TEST(VersionCheck, MaskWithTheRunningSystemGoesOnToTheSplashWindow)
@@ -150,13 +149,12 @@ struct SystemCase {
 };
 
 const SystemCase kSystemCases[] = {
-    {"win98", 0x4, true},          // Windows 98 has the bit 0x4
-    {"win98", 0x2 | 0x8, false},   // 95 and Me only
-    {"winxp", 0x180, true},        // XP: the intersection 0x80
-    {"winxp", 0x100, false},       // Server 2003 only
-    {"win2003", 0x100, true},
-    {"win2003", 0x200 | 0x400, false},  // XP x64 and 2003 R2 only
-    {"win8", 0x80000, true},       // newer systems match the high bits
+    {"win98", 0x4, true},                                            // Windows 98 has the bit 0x4
+    {"win98", 0x2 | 0x8, false},                                     // 95 and Me only
+    {"winxp", 0x180, true},                                          // XP: the intersection 0x80
+    {"winxp", 0x100, false},                                         // Server 2003 only
+    {"win2003", 0x100, true},    {"win2003", 0x200 | 0x400, false},  // XP x64 and 2003 R2 only
+    {"win8", 0x80000, true},                                         // newer systems match the high bits
     {"win8", kNinexOnly, false},
 };
 

@@ -2,34 +2,40 @@
 
 namespace {
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
+void Put16(std::vector<uint8_t>& out, uint32_t v)
+{
     out.push_back(uint8_t(v));
     out.push_back(uint8_t(v >> 8));
 }
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
+void Put32(std::vector<uint8_t>& out, uint32_t v)
+{
     Put16(out, v & 0xFFFF);
     Put16(out, v >> 16);
 }
-void Set32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+void Set32(std::vector<uint8_t>& out, size_t at, uint32_t v)
+{
     for (int i = 0; i < 4; ++i) {
         out[at + i] = uint8_t(v >> (8 * i));
     }
 }
-void PutText(std::vector<uint8_t>& out, const std::string& text) {
+void PutText(std::vector<uint8_t>& out, const std::string& text)
+{
     out.insert(out.end(), text.begin(), text.end());
     out.push_back(0);
 }
-std::vector<uint8_t> Sized(std::vector<uint8_t> bytes, size_t size) {
+std::vector<uint8_t> Sized(std::vector<uint8_t> bytes, size_t size)
+{
     bytes.resize(size);
     return bytes;
 }
 
-uint32_t Checksum(const uint8_t* data, size_t size, uint32_t seed) {
+uint32_t Checksum(const uint8_t* data, size_t size, uint32_t seed)
+{
     uint32_t sum = seed;
     size_t i = 0;
     for (; i + 4 <= size; i += 4) {
-        sum ^= uint32_t(data[i]) | uint32_t(data[i + 1]) << 8 | uint32_t(data[i + 2]) << 16 |
-               uint32_t(data[i + 3]) << 24;
+        sum ^=
+            uint32_t(data[i]) | uint32_t(data[i + 1]) << 8 | uint32_t(data[i + 2]) << 16 | uint32_t(data[i + 3]) << 24;
     }
     uint32_t tail = 0;
     for (; i < size; ++i) {
@@ -40,8 +46,8 @@ uint32_t Checksum(const uint8_t* data, size_t size, uint32_t seed) {
 
 }  // namespace
 
-uint32_t BlockChecksum(const std::vector<uint8_t>& data, uint16_t uncompressedSize,
-                       const std::vector<uint8_t>& reserve) {
+uint32_t BlockChecksum(const std::vector<uint8_t>& data, uint16_t uncompressedSize, const std::vector<uint8_t>& reserve)
+{
     std::vector<uint8_t> header;
     Put16(header, uint32_t(data.size()));
     Put16(header, uncompressedSize);
@@ -49,7 +55,8 @@ uint32_t BlockChecksum(const std::vector<uint8_t>& data, uint16_t uncompressedSi
     return Checksum(header.data(), header.size(), Checksum(data.data(), data.size(), 0));
 }
 
-std::vector<uint8_t> BuildCabinet(const RawCabinet& c) {
+std::vector<uint8_t> BuildCabinet(const RawCabinet& c)
+{
     std::vector<uint8_t> out = {'M', 'S', 'C', 'F', 0, 0, 0, 0};
     Put32(out, 0);  // cabinet size, set at the end
     Put32(out, 0);
@@ -112,7 +119,8 @@ std::vector<uint8_t> BuildCabinet(const RawCabinet& c) {
     return out;
 }
 
-std::vector<uint8_t> Pattern(size_t size, uint32_t seed) {
+std::vector<uint8_t> Pattern(size_t size, uint32_t seed)
+{
     std::vector<uint8_t> bytes(size);
     uint32_t x = seed * 2654435761u + 1;
     for (size_t i = 0; i < size; ++i) {
@@ -122,7 +130,8 @@ std::vector<uint8_t> Pattern(size_t size, uint32_t seed) {
     return bytes;
 }
 
-RawFolder StoredFolder(const std::vector<uint8_t>& bytes, size_t blockSize) {
+RawFolder StoredFolder(const std::vector<uint8_t>& bytes, size_t blockSize)
+{
     RawFolder folder;
     for (size_t at = 0; at < bytes.size(); at += blockSize) {
         const size_t n = std::min(blockSize, bytes.size() - at);
@@ -134,8 +143,8 @@ RawFolder StoredFolder(const std::vector<uint8_t>& bytes, size_t blockSize) {
     return folder;
 }
 
-RawCabinet StoredCabinet(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& members,
-                         size_t blockSize) {
+RawCabinet StoredCabinet(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& members, size_t blockSize)
+{
     RawCabinet cabinet;
     std::vector<uint8_t> all;
     for (const auto& [name, bytes] : members) {

@@ -9,7 +9,7 @@
 struct RawBlock {
     std::vector<uint8_t> data;
     uint16_t uncompressedSize = 0;
-    bool checksum = true;   // false: the field stays 0
+    bool checksum = true;      // false: the field stays 0
     uint32_t checksumXor = 0;  // flips bits of the computed checksum
     std::vector<uint8_t> reserve;
 };

@@ -11,13 +11,15 @@ namespace {
 
 using Members = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
 
-CopyOutcome Copy(const RawCabinet& cabinet, const HandlerScript& script = {}) {
+CopyOutcome Copy(const RawCabinet& cabinet, const HandlerScript& script = {})
+{
     memfs::Reset();
     memfs::Put("test.cab", BuildCabinet(cabinet));
     return RunCopy("test.cab", "", script);
 }
 
-std::vector<CabNotificationType> Types(const CopyOutcome& outcome) {
+std::vector<CabNotificationType> Types(const CopyOutcome& outcome)
+{
     std::vector<CabNotificationType> types;
     for (const CabEvent& e : outcome.events) {
         types.push_back(e.type);
@@ -25,7 +27,8 @@ std::vector<CabNotificationType> Types(const CopyOutcome& outcome) {
     return types;
 }
 
-void ExpectFailure(const CopyOutcome& outcome, CabError code) {
+void ExpectFailure(const CopyOutcome& outcome, CabError code)
+{
     EXPECT_EQ(outcome.result, 0);
     EXPECT_EQ(outcome.errors.failed, 1);
     EXPECT_STREQ(CabErrorName(outcome.errors.code), CabErrorName(int(code)));
@@ -35,20 +38,22 @@ void ExpectFailure(const CopyOutcome& outcome, CabError code) {
 
 const Members kTwoMembers = {{"a.txt", Pattern(1000, 1)}, {"dir\\b.bin", Pattern(70000, 2)}};
 
-TEST(CabDecoder, WritesEveryMemberInOrderOfItsEntries) {
+TEST(CabDecoder, WritesEveryMemberInOrderOfItsEntries)
+{
     const CopyOutcome outcome = Copy(StoredCabinet(kTwoMembers, 32768));
     ASSERT_EQ(outcome.result, 1);
     EXPECT_EQ(outcome.written.at("a.txt"), kTwoMembers[0].second);
     EXPECT_EQ(outcome.written.at("dir\\b.bin"), kTwoMembers[1].second);
-    EXPECT_EQ(Types(outcome), (std::vector<CabNotificationType>{CabinetInfo, CopyFile, CloseFileInfo,
-                                                                 CopyFile, CloseFileInfo}));
+    EXPECT_EQ(Types(outcome),
+              (std::vector<CabNotificationType>{CabinetInfo, CopyFile, CloseFileInfo, CopyFile, CloseFileInfo}));
     EXPECT_EQ(outcome.openHandles, 0);
     EXPECT_EQ(outcome.liveAllocations, 0);
 }
 
 // Versions other than 1.3 are refused by both entry points, with the
 // version (major << 8 | minor) as detail.
-TEST(CabDecoder, RefusesOtherVersionsWithTheVersionAsDetail) {
+TEST(CabDecoder, RefusesOtherVersionsWithTheVersionAsDetail)
+{
     struct Case {
         uint8_t major, minor;
     };
@@ -64,8 +69,8 @@ TEST(CabDecoder, RefusesOtherVersionsWithTheVersionAsDetail) {
         EXPECT_TRUE(copied.written.empty());
 
         CabErrorRecord errors = {};
-        CabDecoder* decoder = CreateCabDecoder(memfs::Allocate, memfs::Free, memfs::Open, memfs::Read,
-                                               memfs::Write, memfs::Close, memfs::Seek, 1, &errors);
+        CabDecoder* decoder = CreateCabDecoder(memfs::Allocate, memfs::Free, memfs::Open, memfs::Read, memfs::Write,
+                                               memfs::Close, memfs::Seek, 1, &errors);
         const intptr_t handle = memfs::Open("test.cab", kCabOpenReadOnly | kCabOpenBinary, 0);
         CabinetSummary summary = {};
         EXPECT_EQ(IsCabinetFile(decoder, handle, &summary), 0);
@@ -76,7 +81,8 @@ TEST(CabDecoder, RefusesOtherVersionsWithTheVersionAsDetail) {
     }
 }
 
-TEST(CabDecoder, IsCabinetFileSummarisesTheHeader) {
+TEST(CabDecoder, IsCabinetFileSummarisesTheHeader)
+{
     RawCabinet cabinet = StoredCabinet(kTwoMembers);
     cabinet.setId = 0xBEEF;
     cabinet.index = 3;
@@ -93,8 +99,8 @@ TEST(CabDecoder, IsCabinetFileSummarisesTheHeader) {
     memfs::Put("other.bin", std::vector<uint8_t>(64, 'M'));
 
     CabErrorRecord errors = {};
-    CabDecoder* decoder = CreateCabDecoder(memfs::Allocate, memfs::Free, memfs::Open, memfs::Read,
-                                           memfs::Write, memfs::Close, memfs::Seek, 1, &errors);
+    CabDecoder* decoder = CreateCabDecoder(memfs::Allocate, memfs::Free, memfs::Open, memfs::Read, memfs::Write,
+                                           memfs::Close, memfs::Seek, 1, &errors);
     ASSERT_NE(decoder, nullptr);
     intptr_t handle = memfs::Open("test.cab", kCabOpenReadOnly, 0);
     CabinetSummary s = {};
@@ -119,7 +125,8 @@ TEST(CabDecoder, IsCabinetFileSummarisesTheHeader) {
     EXPECT_EQ(memfs::LiveAllocations(), 0);
 }
 
-TEST(CabDecoder, ChecksZeroSkipsWrongFails) {
+TEST(CabDecoder, ChecksZeroSkipsWrongFails)
+{
     struct Case {
         bool checksum;
         uint32_t flip;
@@ -141,7 +148,8 @@ TEST(CabDecoder, ChecksZeroSkipsWrongFails) {
 }
 
 // The checksum covers the data reserve too (it belongs to the block header).
-TEST(CabDecoder, ChecksumCoversTheDataReserve) {
+TEST(CabDecoder, ChecksumCoversTheDataReserve)
+{
     RawCabinet cabinet = StoredCabinet(kTwoMembers, 32768);
     cabinet.reserveFlag = true;
     cabinet.dataReserveSize = 5;
@@ -159,7 +167,8 @@ TEST(CabDecoder, ChecksumCoversTheDataReserve) {
     ExpectFailure(RunCopy("test.cab"), CabError::CorruptCabinet);
 }
 
-TEST(CabDecoder, AcceptsNamesOf255BytesRefuses256) {
+TEST(CabDecoder, AcceptsNamesOf255BytesRefuses256)
+{
     const std::string name255(255, 'n');
     CopyOutcome outcome = Copy(StoredCabinet({{name255, Pattern(10, 3)}}));
     EXPECT_EQ(outcome.result, 1);
@@ -170,7 +179,8 @@ TEST(CabDecoder, AcceptsNamesOf255BytesRefuses256) {
     EXPECT_TRUE(outcome.written.empty());
 }
 
-TEST(CabDecoder, HandlerAnsweringZeroSkipsEveryMember) {
+TEST(CabDecoder, HandlerAnsweringZeroSkipsEveryMember)
+{
     HandlerScript script;
     script.skipAll = true;
     const CopyOutcome outcome = Copy(StoredCabinet(kTwoMembers), script);
@@ -180,20 +190,20 @@ TEST(CabDecoder, HandlerAnsweringZeroSkipsEveryMember) {
     EXPECT_EQ(Types(outcome), (std::vector<CabNotificationType>{CabinetInfo, CopyFile, CopyFile}));
 }
 
-TEST(CabDecoder, EmptyMemberGetsBothNotificationsAndAnEmptyFile) {
-    const CopyOutcome outcome =
-        Copy(StoredCabinet({{"empty", {}}, {"x", Pattern(5, 4)}, {"also-empty", {}}}));
+TEST(CabDecoder, EmptyMemberGetsBothNotificationsAndAnEmptyFile)
+{
+    const CopyOutcome outcome = Copy(StoredCabinet({{"empty", {}}, {"x", Pattern(5, 4)}, {"also-empty", {}}}));
     ASSERT_EQ(outcome.result, 1);
-    EXPECT_EQ(Types(outcome),
-              (std::vector<CabNotificationType>{CabinetInfo, CopyFile, CloseFileInfo, CopyFile,
-                                                CloseFileInfo, CopyFile, CloseFileInfo}));
+    EXPECT_EQ(Types(outcome), (std::vector<CabNotificationType>{CabinetInfo, CopyFile, CloseFileInfo, CopyFile,
+                                                                CloseFileInfo, CopyFile, CloseFileInfo}));
     EXPECT_TRUE(outcome.written.at("empty").empty());
     EXPECT_TRUE(outcome.written.at("also-empty").empty());
     EXPECT_EQ(outcome.written.at("x"), Pattern(5, 4));
 }
 
 // A folder of empty members needs no data blocks at all.
-TEST(CabDecoder, FolderWithoutBlocksServesEmptyMembers) {
+TEST(CabDecoder, FolderWithoutBlocksServesEmptyMembers)
+{
     RawCabinet cabinet = StoredCabinet({{"e1", {}}, {"e2", {}}});
     ASSERT_TRUE(cabinet.folders[0].blocks.empty());
     const CopyOutcome outcome = Copy(cabinet);
@@ -201,7 +211,8 @@ TEST(CabDecoder, FolderWithoutBlocksServesEmptyMembers) {
     EXPECT_EQ(outcome.written.size(), 2u);
 }
 
-TEST(CabDecoder, MinusOneFromTheHandlerAborts) {
+TEST(CabDecoder, MinusOneFromTheHandlerAborts)
+{
     struct Case {
         CabNotificationType type;
         size_t written;  // members on disk when the copy stops
@@ -216,7 +227,8 @@ TEST(CabDecoder, MinusOneFromTheHandlerAborts) {
     }
 }
 
-TEST(CabDecoder, TargetFileWhenTheCloseIsRefusedOrAWriteComesUpShort) {
+TEST(CabDecoder, TargetFileWhenTheCloseIsRefusedOrAWriteComesUpShort)
+{
     HandlerScript refuse;
     refuse.closeAnswer = 0;
     ExpectFailure(Copy(StoredCabinet(kTwoMembers), refuse), CabError::TargetFile);
@@ -230,7 +242,8 @@ TEST(CabDecoder, TargetFileWhenTheCloseIsRefusedOrAWriteComesUpShort) {
     EXPECT_EQ(outcome.events.back().type, CopyFile) << "no close notice for the failed member";
 }
 
-TEST(CabDecoder, RunAfterExtractBitBecomesTheCloseNoticesSize) {
+TEST(CabDecoder, RunAfterExtractBitBecomesTheCloseNoticesSize)
+{
     RawCabinet cabinet = StoredCabinet({{"run.exe", Pattern(3, 5)}, {"plain", Pattern(3, 6)}});
     cabinet.files[0].attributes = 0x40 | 0x21;
     cabinet.files[1].attributes = 0x80 | 0x02;
@@ -245,7 +258,8 @@ TEST(CabDecoder, RunAfterExtractBitBecomesTheCloseNoticesSize) {
     EXPECT_EQ(closes, (std::vector<std::pair<int32_t, uint16_t>>{{1, 0x21}, {0, 0x82}}));
 }
 
-RawCabinet TwoFolders(uint16_t secondType) {
+RawCabinet TwoFolders(uint16_t secondType)
+{
     RawCabinet cabinet = StoredCabinet({{"first", Pattern(100, 7)}});
     RawFolder second = StoredFolder(Pattern(50, 8));
     second.compressionType = secondType;
@@ -258,7 +272,8 @@ RawCabinet TwoFolders(uint16_t secondType) {
     return cabinet;
 }
 
-TEST(CabDecoder, UnknownCompressionFailsAtTheFolderAfterEarlierMembers) {
+TEST(CabDecoder, UnknownCompressionFailsAtTheFolderAfterEarlierMembers)
+{
     for (uint16_t type : {uint16_t(3), uint16_t(0x0F), uint16_t(0x1203)}) {
         const CopyOutcome outcome = Copy(TwoFolders(type));
         ExpectFailure(outcome, CabError::BadCompressionType);
@@ -271,20 +286,23 @@ TEST(CabDecoder, UnknownCompressionFailsAtTheFolderAfterEarlierMembers) {
     ExpectFailure(Copy(cabinet), CabError::BadCompressionType);
 }
 
-TEST(CabDecoder, QuantumWindowOutsideTenToTwentyOneBitsFails) {
+TEST(CabDecoder, QuantumWindowOutsideTenToTwentyOneBitsFails)
+{
     for (int bits : {9, 22}) {
         ExpectFailure(Copy(TwoFolders(uint16_t(2 | bits << 8))), CabError::DecompressFail);
     }
 }
 
-TEST(CabDecoder, StoredBlockWhoseSizesDifferFails) {
+TEST(CabDecoder, StoredBlockWhoseSizesDifferFails)
+{
     RawCabinet cabinet = StoredCabinet({{"a", Pattern(100, 10)}});
     cabinet.folders[0].blocks[0].uncompressedSize = 99;
     cabinet.files[0].size = 99;
     ExpectFailure(Copy(cabinet), CabError::DecompressFail);
 }
 
-TEST(CabDecoder, BlockOverTheBlockSizeIsCorrupt) {
+TEST(CabDecoder, BlockOverTheBlockSizeIsCorrupt)
+{
     RawCabinet cabinet = StoredCabinet({{"a", Pattern(100, 10)}});
     cabinet.folders[0].blocks[0].uncompressedSize = 40000;
     ExpectFailure(Copy(cabinet), CabError::CorruptCabinet);
@@ -292,7 +310,8 @@ TEST(CabDecoder, BlockOverTheBlockSizeIsCorrupt) {
 
 // Members of a folder come in increasing order; one whose data lies before
 // the block already decoded would need a seek backwards.
-TEST(CabDecoder, MemberBeforeTheCurrentBlockIsCorrupt) {
+TEST(CabDecoder, MemberBeforeTheCurrentBlockIsCorrupt)
+{
     RawCabinet cabinet = StoredCabinet({{"late", Pattern(300, 11)}}, 100);
     RawFile early;
     early.name = "early";
@@ -313,7 +332,8 @@ TEST(CabDecoder, MemberBeforeTheCurrentBlockIsCorrupt) {
     EXPECT_EQ(outcome.written.at("early"), std::vector<uint8_t>(data.begin() + 20, data.begin() + 30));
 }
 
-TEST(CabDecoder, MemberPastTheFoldersEndIsCorrupt) {
+TEST(CabDecoder, MemberPastTheFoldersEndIsCorrupt)
+{
     RawCabinet cabinet = StoredCabinet({{"a", Pattern(100, 12)}});
     cabinet.files[0].size = 101;
     ExpectFailure(Copy(cabinet), CabError::CorruptCabinet);
@@ -322,7 +342,8 @@ TEST(CabDecoder, MemberPastTheFoldersEndIsCorrupt) {
     ExpectFailure(Copy(cabinet), CabError::CorruptCabinet);
 }
 
-TEST(CabDecoder, AllocationFailuresAreReportedAndLeaveNothingBehind) {
+TEST(CabDecoder, AllocationFailuresAreReportedAndLeaveNothingBehind)
+{
     const std::vector<uint8_t> bytes = BuildCabinet(StoredCabinet(kTwoMembers));
     int failures = 0;
     int allowed = 0;
@@ -343,7 +364,8 @@ TEST(CabDecoder, AllocationFailuresAreReportedAndLeaveNothingBehind) {
     EXPECT_EQ(failures, 6);
 }
 
-TEST(CabDecoder, DecryptionHookSeesEveryReserveAreaAndCanAbort) {
+TEST(CabDecoder, DecryptionHookSeesEveryReserveAreaAndCanAbort)
+{
     RawCabinet cabinet = StoredCabinet(kTwoMembers, 32768);
     cabinet.reserveFlag = true;
     cabinet.headerReserve = {0xA1, 0xA2};
@@ -381,10 +403,14 @@ struct SetOptions {
     uint8_t secondDataReserve = 0;
 };
 
-std::vector<uint8_t> SetData() { return Pattern(300, 20); }
+std::vector<uint8_t> SetData()
+{
+    return Pattern(300, 20);
+}
 const std::vector<std::pair<uint32_t, uint32_t>> kSetMembers = {{0, 100}, {100, 150}, {250, 50}};
 
-void PutSet(const SetOptions& options = {}) {
+void PutSet(const SetOptions& options = {})
+{
     memfs::Reset();
     const std::vector<uint8_t> data = SetData();
     const std::vector<std::pair<size_t, size_t>> parts = {{0, 120}, {120, 200}, {200, 300}};
@@ -430,12 +456,14 @@ void PutSet(const SetOptions& options = {}) {
     }
 }
 
-std::vector<uint8_t> SetMember(int m) {
+std::vector<uint8_t> SetMember(int m)
+{
     const std::vector<uint8_t> data = SetData();
     return {data.begin() + kSetMembers[m].first, data.begin() + kSetMembers[m].first + kSetMembers[m].second};
 }
 
-std::vector<int32_t> NextCabinetErrors(const CopyOutcome& outcome) {
+std::vector<int32_t> NextCabinetErrors(const CopyOutcome& outcome)
+{
     std::vector<int32_t> errors;
     for (const CabEvent& e : outcome.events) {
         if (e.type == NextCabinet) {
@@ -445,7 +473,8 @@ std::vector<int32_t> NextCabinetErrors(const CopyOutcome& outcome) {
     return errors;
 }
 
-TEST(CabSet, FirstCabinetsCopyFollowsTheSetForContinuedMembers) {
+TEST(CabSet, FirstCabinetsCopyFollowsTheSetForContinuedMembers)
+{
     PutSet();
     const CopyOutcome outcome = RunCopy("set1.cab");
     ASSERT_EQ(outcome.result, 1) << CabErrorName(outcome.errors.code);
@@ -460,9 +489,10 @@ TEST(CabSet, FirstCabinetsCopyFollowsTheSetForContinuedMembers) {
 
 // Skipped members that continue are passed over in every later cabinet, not
 // only the first one the data moves into.
-TEST(CabSet, SkippedContinuingMembersArePassedOverInEveryCabinet) {
-    for (const std::set<std::string>& only : {std::set<std::string>{"B"}, std::set<std::string>{"C"},
-                                              std::set<std::string>{"A", "C"}}) {
+TEST(CabSet, SkippedContinuingMembersArePassedOverInEveryCabinet)
+{
+    for (const std::set<std::string>& only :
+         {std::set<std::string>{"B"}, std::set<std::string>{"C"}, std::set<std::string>{"A", "C"}}) {
         PutSet();
         HandlerScript script;
         script.only = only;
@@ -478,17 +508,19 @@ TEST(CabSet, SkippedContinuingMembersArePassedOverInEveryCabinet) {
     }
 }
 
-TEST(CabSet, LaterCabinetReportsContinuedMembersAsPartial) {
+TEST(CabSet, LaterCabinetReportsContinuedMembersAsPartial)
+{
     PutSet();
     const CopyOutcome outcome = RunCopy("set3.cab");
     ASSERT_EQ(outcome.result, 1);
-    EXPECT_EQ(Types(outcome), (std::vector<CabNotificationType>{CabinetInfo, PartialFile, PartialFile,
-                                                                 PartialFile, CopyFile, CloseFileInfo}));
+    EXPECT_EQ(Types(outcome), (std::vector<CabNotificationType>{CabinetInfo, PartialFile, PartialFile, PartialFile,
+                                                                CopyFile, CloseFileInfo}));
     EXPECT_EQ(outcome.written.size(), 1u);
     EXPECT_EQ(outcome.written.at("D"), Pattern(40, 21));
 }
 
-TEST(CabSet, MissingNextCabinetIsRetriedThreeTimesThenFails) {
+TEST(CabSet, MissingNextCabinetIsRetriedThreeTimesThenFails)
+{
     PutSet({"gone.cab"});
     const CopyOutcome outcome = RunCopy("set1.cab");
     ExpectFailure(outcome, CabError::CabinetNotFound);
@@ -497,7 +529,8 @@ TEST(CabSet, MissingNextCabinetIsRetriedThreeTimesThenFails) {
     EXPECT_TRUE(outcome.written.empty());
 }
 
-TEST(CabSet, HandlerCanNameTheNextCabinet) {
+TEST(CabSet, HandlerCanNameTheNextCabinet)
+{
     PutSet({"gone.cab"});
     HandlerScript script;
     script.nextNames["gone.cab"] = "set2.cab";
@@ -506,7 +539,8 @@ TEST(CabSet, HandlerCanNameTheNextCabinet) {
     EXPECT_EQ(outcome.written.size(), 3u);
 }
 
-TEST(CabSet, NextCabinetOfAnotherSetOrReserveFails) {
+TEST(CabSet, NextCabinetOfAnotherSetOrReserveFails)
+{
     PutSet({"set2.cab", 0x4321});
     CopyOutcome outcome = RunCopy("set1.cab");
     ExpectFailure(outcome, CabError::WrongCabinet);
@@ -517,7 +551,8 @@ TEST(CabSet, NextCabinetOfAnotherSetOrReserveFails) {
     ExpectFailure(RunCopy("set1.cab"), CabError::ReserveMismatch);
 }
 
-TEST(CabSet, AbortAtNextCabinetStopsAtOnce) {
+TEST(CabSet, AbortAtNextCabinetStopsAtOnce)
+{
     PutSet();
     HandlerScript script;
     script.abortOn = NextCabinet;
@@ -526,14 +561,16 @@ TEST(CabSet, AbortAtNextCabinetStopsAtOnce) {
     EXPECT_EQ(NextCabinetErrors(outcome).size(), 1u);
 }
 
-TEST(CabSet, ClaimingANextCabinetWithoutANameIsCorrupt) {
+TEST(CabSet, ClaimingANextCabinetWithoutANameIsCorrupt)
+{
     PutSet({""});
     const CopyOutcome outcome = RunCopy("set1.cab");
     ExpectFailure(outcome, CabError::CorruptCabinet);
     EXPECT_TRUE(NextCabinetErrors(outcome).empty());
 }
 
-TEST(CabSet, DataRunningOutWithoutANextCabinetIsCorrupt) {
+TEST(CabSet, DataRunningOutWithoutANextCabinetIsCorrupt)
+{
     RawCabinet cabinet = StoredCabinet({{"a", Pattern(100, 22)}});
     cabinet.folders[0].blocks[0].uncompressedSize = 0;  // "continues" in a cabinet it never names
     cabinet.files[0].folderIndex = 0xFFFE;

@@ -19,13 +19,13 @@ struct CabEvent {
 };
 
 struct HandlerScript {
-    bool skipAll = false;            // answer CopyFile with 0
-    std::set<std::string> only;      // non-empty: write only these members
-    int abortOn = -1;                // notification type answered with -1
-    intptr_t closeAnswer = 1;        // answer to CloseFileInfo
+    bool skipAll = false;                          // answer CopyFile with 0
+    std::set<std::string> only;                    // non-empty: write only these members
+    int abortOn = -1;                              // notification type answered with -1
+    intptr_t closeAnswer = 1;                      // answer to CloseFileInfo
     std::map<std::string, std::string> nextNames;  // NextCabinet: stored name -> name to open
-    bool decrypt = false;            // pass a decryption hook that records its calls
-    int abortDecryptKind = -1;       // ... and answers -1 for this kind
+    bool decrypt = false;                          // pass a decryption hook that records its calls
+    int abortDecryptKind = -1;                     // ... and answers -1 for this kind
 };
 
 struct DecryptCall {
@@ -47,7 +47,6 @@ struct CopyOutcome {
 
 // Copies folder + cabinet (already in memfs) with a fresh decoder; written
 // members land in memfs under "out/".
-CopyOutcome RunCopy(const std::string& cabinet, const std::string& folder = "",
-                    const HandlerScript& script = {});
+CopyOutcome RunCopy(const std::string& cabinet, const std::string& folder = "", const HandlerScript& script = {});
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);

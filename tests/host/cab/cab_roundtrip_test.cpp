@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<uint8_t> Incompressible(size_t size, uint64_t seed) {
+std::vector<uint8_t> Incompressible(size_t size, uint64_t seed)
+{
     std::vector<uint8_t> bytes(size);
     for (size_t i = 0; i < size; ++i) {
         seed = seed * 6364136223846793005ull + 1442695040888963407ull;
@@ -28,7 +29,8 @@ std::vector<uint8_t> Incompressible(size_t size, uint64_t seed) {
 
 // The members: several files, empty ones, sizes around one block, one in a
 // subfolder, and 10 MiB each of incompressible and very compressible data.
-const FileTree& Inputs() {
+const FileTree& Inputs()
+{
     static const FileTree inputs = {
         {"empty.txt", {}},
         {"block-1.bin", Incompressible(32767, 1)},
@@ -43,18 +45,20 @@ const FileTree& Inputs() {
     return inputs;
 }
 
-std::string WriteInputs(const std::string& name) {
+std::string WriteInputs(const std::string& name)
+{
     const std::string folder = ScratchFolder(name);
     for (const auto& [path, bytes] : Inputs()) {
         const fs::path file = fs::path(folder) / path;
         fs::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                     std::streamsize(bytes.size()));
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
     return folder;
 }
 
-std::string Backslashed(std::string name) {
+std::string Backslashed(std::string name)
+{
     for (char& c : name) {
         if (c == '/') {
             c = '\\';
@@ -63,13 +67,15 @@ std::string Backslashed(std::string name) {
     return name;
 }
 
-CopyOutcome ReadWithEngine(std::vector<uint8_t> cabinet) {
+CopyOutcome ReadWithEngine(std::vector<uint8_t> cabinet)
+{
     memfs::Reset();
     memfs::Put("in.cab", std::move(cabinet));
     return RunCopy("in.cab");
 }
 
-TEST(CabRoundTrip, GcabMszipCabinetsExtractToTheirInput) {
+TEST(CabRoundTrip, GcabMszipCabinetsExtractToTheirInput)
+{
     if (!HaveGcab()) {
         GTEST_SKIP() << "gcab is not installed";
     }
@@ -97,11 +103,15 @@ struct WriterCase {
     size_t folderSizeLimit;
 };
 
-void PrintTo(const WriterCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const WriterCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class WriterRoundTrip : public testing::TestWithParam<WriterCase> {};
 
-TEST_P(WriterRoundTrip, PassesCabextractAndExtractsToItsInput) {
+TEST_P(WriterRoundTrip, PassesCabextractAndExtractsToItsInput)
+{
     const WriterCase& c = GetParam();
     cabwriter::Options options;
     options.compressionType = c.type;
@@ -125,8 +135,8 @@ TEST_P(WriterRoundTrip, PassesCabextractAndExtractsToItsInput) {
         GTEST_SKIP() << "cabextract is not installed";
     }
     const std::string path = ScratchFolder(std::string("writer-") + c.name) + "/w.cab";
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(cabinet.data()),
-                                                std::streamsize(cabinet.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(cabinet.data()), std::streamsize(cabinet.size()));
     EXPECT_EQ(RunCommand(std::string(ENGINE_CABEXTRACT) + " -q -t " + Quote(path) + " >/dev/null 2>&1"), 0);
     int status = -1;
     EXPECT_TRUE(CabextractTree(path, &status) == Inputs());
@@ -142,7 +152,8 @@ INSTANTIATE_TEST_SUITE_P(Writer, WriterRoundTrip,
 
 // Two MSZIP folders with the same content: the second folder's first block
 // must decode on its own, without the first folder's history.
-TEST(CabRoundTrip, EachMszipFolderStartsWithoutHistory) {
+TEST(CabRoundTrip, EachMszipFolderStartsWithoutHistory)
+{
     cabwriter::CabWriter writer;
     const std::vector<uint8_t> data = Incompressible(40000, 9);
     writer.AddMember({"one", data});
@@ -162,7 +173,8 @@ TEST(CabRoundTrip, EachMszipFolderStartsWithoutHistory) {
     }
 }
 
-TEST(CabWriter, RefusesNamesTheFormatCannotHold) {
+TEST(CabWriter, RefusesNamesTheFormatCannotHold)
+{
     for (const std::string& name : {std::string(), std::string(256, 'x')}) {
         cabwriter::CabWriter writer;
         writer.AddMember({name, {1, 2, 3}});
@@ -177,7 +189,8 @@ namespace {
 
 // A file's local modification time and its read-only state become the
 // member's DOS date, time and attributes.
-TEST(CabWriter, MembersFromFilesCarryTheirDateTimeAndAttributes) {
+TEST(CabWriter, MembersFromFilesCarryTheirDateTimeAndAttributes)
+{
     const std::string folder = ScratchFolder("writer-dates");
     const fs::path file = fs::path(folder) / "dated.txt";
     std::ofstream(file) << "dated";

@@ -12,20 +12,23 @@ namespace {
 
 const std::string kVectors = std::string(ENGINE_TESTDATA_DIR) + "/cabs/";
 
-CopyOutcome CopyVector(const std::string& file, const HandlerScript& script = {}) {
+CopyOutcome CopyVector(const std::string& file, const HandlerScript& script = {})
+{
     memfs::Reset();
     memfs::Put(file, ReadFileBytes(kVectors + file));
     return RunCopy(file, "", script);
 }
 
-void ExpectClean(const CopyOutcome& outcome) {
+void ExpectClean(const CopyOutcome& outcome)
+{
     EXPECT_EQ(outcome.openHandles, 0) << "the decoder left handles open";
     EXPECT_EQ(outcome.liveAllocations, 0) << "the decoder left memory allocated";
 }
 
 class GoodVector : public testing::TestWithParam<const char*> {};
 
-TEST_P(GoodVector, ExtractsWhatCabextractExtracts) {
+TEST_P(GoodVector, ExtractsWhatCabextractExtracts)
+{
     if (!HaveCabextract()) {
         GTEST_SKIP() << "cabextract is not installed";
     }
@@ -41,10 +44,9 @@ TEST_P(GoodVector, ExtractsWhatCabextractExtracts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Vectors, GoodVector,
-                         testing::Values("normal_255c_filename.cab", "normal_2files_1folder.cab",
-                                         "reserve_---.cab", "reserve_--D.cab", "reserve_-F-.cab",
-                                         "reserve_-FD.cab", "reserve_H--.cab", "reserve_H-D.cab",
-                                         "reserve_HF-.cab", "reserve_HFD.cab"));
+                         testing::Values("normal_255c_filename.cab", "normal_2files_1folder.cab", "reserve_---.cab",
+                                         "reserve_--D.cab", "reserve_-F-.cab", "reserve_-FD.cab", "reserve_H--.cab",
+                                         "reserve_H-D.cab", "reserve_HF-.cab", "reserve_HFD.cab"));
 
 struct BadCase {
     const char* file;
@@ -59,8 +61,7 @@ constexpr BadCase kBadCases[] = {
     {"bad_signature.cab", CabError::NotACabinet, "no \"MSCF\" signature"},
     {"cve-2010-2800-mszip-infinite-loop.cab", CabError::DecompressFail,
      "its MSZIP block does not decode to the block's size"},
-    {"cve-2014-9556-qtm-infinite-loop.cab", CabError::CorruptCabinet,
-     "the member's offset plus size passes 4 GiB"},
+    {"cve-2014-9556-qtm-infinite-loop.cab", CabError::CorruptCabinet, "the member's offset plus size passes 4 GiB"},
     {"cve-2014-9732-folders-segfault.cab", CabError::BadCompressionType,
      "member 2 lies in a folder of type 15, after member 1 of a stored folder was written"},
     {"cve-2015-4470-mszip-over-read.cab", CabError::UnsupportedVersion, "the version bytes read 3.129"},
@@ -104,11 +105,15 @@ constexpr BadCase kBadCases[] = {
      "its Quantum block of the largest size does not decode to the block's size"},
 };
 
-void PrintTo(const BadCase& c, std::ostream* out) { *out << c.file; }
+void PrintTo(const BadCase& c, std::ostream* out)
+{
+    *out << c.file;
+}
 
 class BadVector : public testing::TestWithParam<BadCase> {};
 
-TEST_P(BadVector, EndsWithItsErrorCode) {
+TEST_P(BadVector, EndsWithItsErrorCode)
+{
     const BadCase& c = GetParam();
     const CopyOutcome outcome = CopyVector(c.file);
     EXPECT_EQ(outcome.result, 0);
@@ -130,7 +135,8 @@ INSTANTIATE_TEST_SUITE_P(Vectors, BadVector, testing::ValuesIn(kBadCases),
 
 // Members before the first folder this reader can't decode are written as
 // cabextract writes them; then the LZX folder ends the copy.
-TEST(CabVectors, WritesMszipMembersThenRefusesLzx) {
+TEST(CabVectors, WritesMszipMembersThenRefusesLzx)
+{
     if (!HaveCabextract()) {
         GTEST_SKIP() << "cabextract is not installed";
     }
@@ -138,8 +144,8 @@ TEST(CabVectors, WritesMszipMembersThenRefusesLzx) {
         const char* file;
         std::vector<std::string> written;
     };
-    for (const Case& c : {Case{"mszip_lzx_qtm.cab", {"mszip.txt"}},
-                          Case{"normal_2files_2folders.cab", {"mszip1.txt", "mszip2.txt"}}}) {
+    for (const Case& c :
+         {Case{"mszip_lzx_qtm.cab", {"mszip.txt"}}, Case{"normal_2files_2folders.cab", {"mszip1.txt", "mszip2.txt"}}}) {
         const FileTree oracle = CabextractTree(kVectors + c.file);
         const CopyOutcome outcome = CopyVector(c.file);
         EXPECT_EQ(outcome.result, 0) << c.file;
@@ -158,7 +164,8 @@ TEST(CabVectors, WritesMszipMembersThenRefusesLzx) {
 // handler maps those names to the files as they are called here, and the
 // first copy follows the set to its end. cabextract gets copies under the
 // names the cabinets use.
-TEST(CabVectors, MultiPartSetExtractsAcrossAllFiveCabinets) {
+TEST(CabVectors, MultiPartSetExtractsAcrossAllFiveCabinets)
+{
     if (!HaveCabextract()) {
         GTEST_SKIP() << "cabextract is not installed";
     }
@@ -194,7 +201,8 @@ TEST(CabVectors, MultiPartSetExtractsAcrossAllFiveCabinets) {
 // the folder entry. This reader takes the header's offset, as the format
 // says, and so sees hidden1.txt and hidden2.txt where cabextract lists the
 // two entries in between.
-TEST(CabVectors, FileEntriesStartWhereTheHeaderSays) {
+TEST(CabVectors, FileEntriesStartWhereTheHeaderSays)
+{
     const CopyOutcome outcome = CopyVector("hidden-files.cab");
     EXPECT_EQ(outcome.result, 1);
     const FileTree expected = {{"hidden1.txt", {}}, {"hidden2.txt", {}}};

@@ -24,25 +24,54 @@ struct State {
     size_t written = 0;
 };
 
-State& S() {
+State& S()
+{
     static State state;
     return state;
 }
 
 }  // namespace
 
-void Reset() { S() = State(); }
+void Reset()
+{
+    S() = State();
+}
 
-void Put(const std::string& path, std::vector<uint8_t> bytes) { S().files[path] = std::move(bytes); }
-bool Has(const std::string& path) { return S().files.count(path) != 0; }
-const std::vector<uint8_t>& Get(const std::string& path) { return S().files.at(path); }
-const std::map<std::string, std::vector<uint8_t>>& Files() { return S().files; }
-int OpenHandles() { return int(S().open.size()); }
-int LiveAllocations() { return S().liveAllocations; }
-void FailAllocationsAfter(int count) { S().allocationsLeft = count; }
-void LimitWrittenBytes(size_t count) { S().writeLimit = count; }
+void Put(const std::string& path, std::vector<uint8_t> bytes)
+{
+    S().files[path] = std::move(bytes);
+}
+bool Has(const std::string& path)
+{
+    return S().files.count(path) != 0;
+}
+const std::vector<uint8_t>& Get(const std::string& path)
+{
+    return S().files.at(path);
+}
+const std::map<std::string, std::vector<uint8_t>>& Files()
+{
+    return S().files;
+}
+int OpenHandles()
+{
+    return int(S().open.size());
+}
+int LiveAllocations()
+{
+    return S().liveAllocations;
+}
+void FailAllocationsAfter(int count)
+{
+    S().allocationsLeft = count;
+}
+void LimitWrittenBytes(size_t count)
+{
+    S().writeLimit = count;
+}
 
-void* Allocate(size_t size) {
+void* Allocate(size_t size)
+{
     if (S().allocationsLeft == 0) {
         return nullptr;
     }
@@ -53,14 +82,16 @@ void* Allocate(size_t size) {
     return malloc(size == 0 ? 1 : size);
 }
 
-void Free(void* memory) {
+void Free(void* memory)
+{
     if (memory != nullptr) {
         --S().liveAllocations;
         free(memory);
     }
 }
 
-intptr_t Open(const char* name, int openFlags, int) {
+intptr_t Open(const char* name, int openFlags, int)
+{
     const std::string path = name;
     if (openFlags & kCabOpenCreate) {
         if (openFlags & kCabOpenTruncate || !Has(path)) {
@@ -74,7 +105,8 @@ intptr_t Open(const char* name, int openFlags, int) {
     return handle;
 }
 
-int Read(intptr_t handle, void* buffer, unsigned int count) {
+int Read(intptr_t handle, void* buffer, unsigned int count)
+{
     auto it = S().open.find(handle);
     if (it == S().open.end()) {
         return -1;
@@ -89,7 +121,8 @@ int Read(intptr_t handle, void* buffer, unsigned int count) {
     return int(n);
 }
 
-int Write(intptr_t handle, const void* buffer, unsigned int count) {
+int Write(intptr_t handle, const void* buffer, unsigned int count)
+{
     auto it = S().open.find(handle);
     if (it == S().open.end()) {
         return -1;
@@ -107,9 +140,13 @@ int Write(intptr_t handle, const void* buffer, unsigned int count) {
     return int(n);
 }
 
-int Close(intptr_t handle) { return S().open.erase(handle) == 1 ? 0 : -1; }
+int Close(intptr_t handle)
+{
+    return S().open.erase(handle) == 1 ? 0 : -1;
+}
 
-int32_t Seek(intptr_t handle, int32_t offset, int origin) {
+int32_t Seek(intptr_t handle, int32_t offset, int origin)
+{
     auto it = S().open.find(handle);
     if (it == S().open.end()) {
         return -1;

@@ -11,20 +11,28 @@
 
 namespace {
 
-void* Allocate(size_t size) { return malloc(size); }
-void Free(void* memory) { free(memory); }
+void* Allocate(size_t size)
+{
+    return malloc(size);
+}
+void Free(void* memory)
+{
+    free(memory);
+}
 
 // One codec instance and the reader's 32 KiB output buffer.
 class Mszip {
 public:
-    Mszip() : out_(kCabBlockSize, 0) {
+    Mszip() : out_(kCabBlockSize, 0)
+    {
         const CabCodecSetup setup = {Allocate, Free, nullptr, 0, 1};
         EXPECT_EQ(CreateMszipCodec(setup, codec_), CabError::None);
     }
     ~Mszip() { codec_.operations->destroy(codec_.instance); }
 
     // Decodes one block; false on failure.
-    bool Decode(const std::vector<uint8_t>& block, std::vector<uint8_t>& produced) {
+    bool Decode(const std::vector<uint8_t>& block, std::vector<uint8_t>& produced)
+    {
         uint32_t count = 0;
         if (!codec_.operations->decode(codec_.instance, block.data(), uint32_t(block.size()), out_.data(),
                                        kCabBlockSize, &count)) {
@@ -42,7 +50,8 @@ private:
 
 // "CK" and a raw deflate stream of data, with dictionary as history.
 std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data, int level, int strategy,
-                             const std::vector<uint8_t>& dictionary = {}) {
+                             const std::vector<uint8_t>& dictionary = {})
+{
     z_stream s = {};
     EXPECT_EQ(deflateInit2(&s, level, Z_DEFLATED, -15, 9, strategy), Z_OK);
     if (!dictionary.empty()) {
@@ -61,7 +70,8 @@ std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data, int level, int st
     return out;
 }
 
-std::vector<uint8_t> Random(size_t size, uint32_t seed) {
+std::vector<uint8_t> Random(size_t size, uint32_t seed)
+{
     std::vector<uint8_t> bytes(size);
     for (size_t i = 0; i < size; ++i) {
         seed = seed * 1664525u + 1013904223u;
@@ -70,10 +80,10 @@ std::vector<uint8_t> Random(size_t size, uint32_t seed) {
     return bytes;
 }
 
-TEST(MszipCodec, DecodesWhatZlibDeflates) {
+TEST(MszipCodec, DecodesWhatZlibDeflates)
+{
     const std::vector<std::vector<uint8_t>> inputs = {
-        Pattern(32768, 1), Random(32768, 2), std::vector<uint8_t>(32768, 0), Pattern(1, 3), Pattern(7000, 4),
-        [] {
+        Pattern(32768, 1), Random(32768, 2), std::vector<uint8_t>(32768, 0), Pattern(1, 3), Pattern(7000, 4), [] {
             std::vector<uint8_t> mixed = Random(16384, 5);
             const std::vector<uint8_t> text = Pattern(16384, 6);
             mixed.insert(mixed.end(), text.begin(), text.end());
@@ -96,7 +106,8 @@ TEST(MszipCodec, DecodesWhatZlibDeflates) {
 
 // The second block repeats the first, so almost all of it is matches that
 // reach back into the previous block's output.
-TEST(MszipCodec, BlockRefersBackIntoThePreviousBlock) {
+TEST(MszipCodec, BlockRefersBackIntoThePreviousBlock)
+{
     const std::vector<uint8_t> first = Random(32768, 7);
     // zlib reaches back at most 32768 - 262 bytes.
     const std::vector<uint8_t> second(first.begin() + 5000, first.begin() + 25000);
@@ -115,24 +126,28 @@ TEST(MszipCodec, BlockRefersBackIntoThePreviousBlock) {
 class BitWriter {
 public:
     BitWriter() : bytes_{'C', 'K'} {}
-    BitWriter& Bits(uint32_t value, int count) {
+    BitWriter& Bits(uint32_t value, int count)
+    {
         for (int i = 0; i < count; ++i) {
             Bit((value >> i) & 1);
         }
         return *this;
     }
-    BitWriter& Code(uint32_t code, int length) {
+    BitWriter& Code(uint32_t code, int length)
+    {
         for (int i = length - 1; i >= 0; --i) {
             Bit((code >> i) & 1);
         }
         return *this;
     }
-    BitWriter& Bytes(const std::vector<uint8_t>& bytes) {
+    BitWriter& Bytes(const std::vector<uint8_t>& bytes)
+    {
         bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
         return *this;
     }
     // Fixed-code literal/length symbol.
-    BitWriter& Fixed(unsigned symbol) {
+    BitWriter& Fixed(unsigned symbol)
+    {
         if (symbol < 144) {
             return Code(0x30 + symbol, 8);
         }
@@ -147,7 +162,8 @@ public:
     std::vector<uint8_t> Done() const { return bytes_; }
 
 private:
-    void Bit(uint32_t bit) {
+    void Bit(uint32_t bit)
+    {
         if (used_ == 0) {
             bytes_.push_back(0);
         }
@@ -158,9 +174,13 @@ private:
     int used_ = 0;
 };
 
-std::vector<uint8_t> Text(const char* text) { return {text, text + strlen(text)}; }
+std::vector<uint8_t> Text(const char* text)
+{
+    return {text, text + strlen(text)};
+}
 
-TEST(MszipCodec, HandMadeBlocks) {
+TEST(MszipCodec, HandMadeBlocks)
+{
     struct Case {
         const char* what;
         std::vector<uint8_t> block;
@@ -177,21 +197,40 @@ TEST(MszipCodec, HandMadeBlocks) {
         {"stored block", BitWriter().Bits(1, 1).Bits(0, 2).Bits(0, 5).Bits(5, 16).Bits(0xFFFA, 16).Bytes(hello).Done(),
          true, hello},
         {"stored length without its complement",
-         BitWriter().Bits(1, 1).Bits(0, 2).Bits(0, 5).Bits(5, 16).Bits(0xFFFB, 16).Bytes(hello).Done(), false, {}},
+         BitWriter().Bits(1, 1).Bits(0, 2).Bits(0, 5).Bits(5, 16).Bits(0xFFFB, 16).Bytes(hello).Done(),
+         false,
+         {}},
         {"stored block longer than the buffer",
-         BitWriter().Bits(1, 1).Bits(0, 2).Bits(0, 5).Bits(40000, 16).Bits(0xFFFF ^ 40000, 16).Done(), false, {}},
+         BitWriter().Bits(1, 1).Bits(0, 2).Bits(0, 5).Bits(40000, 16).Bits(0xFFFF ^ 40000, 16).Done(),
+         false,
+         {}},
         {"block type 3", BitWriter().Bits(1, 1).Bits(3, 2).Bits(0, 13).Done(), false, {}},
-        {"literal/length symbol 286", BitWriter().Bits(1, 1).Bits(1, 2).Fixed('a').Fixed(286).Bits(0, 16).Done(), false, {}},
+        {"literal/length symbol 286",
+         BitWriter().Bits(1, 1).Bits(1, 2).Fixed('a').Fixed(286).Bits(0, 16).Done(),
+         false,
+         {}},
         {"distance symbol 30",
-         BitWriter().Bits(1, 1).Bits(1, 2).Fixed('a').Fixed(257).Code(30, 5).Bits(0, 16).Done(), false, {}},
-        {"match of distance 1",
-         BitWriter().Bits(1, 1).Bits(1, 2).Fixed('a').Fixed(258).Code(0, 5).Fixed(256).Done(), true, Text("aaaaa")},
+         BitWriter().Bits(1, 1).Bits(1, 2).Fixed('a').Fixed(257).Code(30, 5).Bits(0, 16).Done(),
+         false,
+         {}},
+        {"match of distance 1", BitWriter().Bits(1, 1).Bits(1, 2).Fixed('a').Fixed(258).Code(0, 5).Fixed(256).Done(),
+         true, Text("aaaaa")},
         {"over-subscribed code-length code",
-         BitWriter().Bits(1, 1).Bits(2, 2).Bits(0, 5).Bits(0, 5).Bits(15, 4).Bits(0x49249249, 30).Bits(0x49249249, 27).Done(),
-         false, {}},
+         BitWriter()
+             .Bits(1, 1)
+             .Bits(2, 2)
+             .Bits(0, 5)
+             .Bits(0, 5)
+             .Bits(15, 4)
+             .Bits(0x49249249, 30)
+             .Bits(0x49249249, 27)
+             .Done(),
+         false,
+         {}},
         {"incomplete code-length code",
          BitWriter().Bits(1, 1).Bits(2, 2).Bits(0, 5).Bits(0, 5).Bits(0, 4).Bits(1, 3).Bits(0, 9).Bits(0, 16).Done(),
-         false, {}},
+         false,
+         {}},
         // The end code is all zero bits: a stream cut before it still ends.
         {"end of block in the zero bits past the end", BitWriter().Bits(1, 1).Bits(1, 2).Fixed('a').Fixed('b').Done(),
          true, Text("ab")},
@@ -212,7 +251,8 @@ TEST(MszipCodec, HandMadeBlocks) {
 // Dynamic blocks whose distance code is incomplete in the two ways the
 // format allows: one distance code of one bit, or none at all (all literals).
 // Literal 'a' has code 0, end of block 10, length 3 (symbol 257) 11.
-std::vector<uint8_t> SparseDistanceBlock(int distanceLength) {
+std::vector<uint8_t> SparseDistanceBlock(int distanceLength)
+{
     BitWriter w;
     w.Bits(1, 1).Bits(2, 2).Bits(1, 5).Bits(0, 5).Bits(14, 4);  // 258 + 1 codes, 18 code-length codes
     // Code-length code: symbols 0, 1, 2 and 18 of two bits each (00, 01, 10, 11).
@@ -228,13 +268,14 @@ std::vector<uint8_t> SparseDistanceBlock(int distanceLength) {
     w.Code(distanceLength, 2);       // distance 0
     w.Code(0, 1);                    // 'a'
     if (distanceLength == 1) {
-        w.Code(3, 2).Code(0, 1);     // length 3, distance 1
+        w.Code(3, 2).Code(0, 1);  // length 3, distance 1
     }
-    w.Code(2, 2);                    // end of block
+    w.Code(2, 2);  // end of block
     return w.Done();
 }
 
-TEST(MszipCodec, SparseDistanceCodesThatTheFormatAllows) {
+TEST(MszipCodec, SparseDistanceCodesThatTheFormatAllows)
+{
     Mszip codec;
     std::vector<uint8_t> out;
     ASSERT_TRUE(codec.Decode(SparseDistanceBlock(1), out));
@@ -243,7 +284,8 @@ TEST(MszipCodec, SparseDistanceCodesThatTheFormatAllows) {
     EXPECT_EQ(out, Text("a"));
 }
 
-TEST(MszipCodec, RefusesOversizedInputAndForeignInstances) {
+TEST(MszipCodec, RefusesOversizedInputAndForeignInstances)
+{
     Mszip codec;
     std::vector<uint8_t> out;
     std::vector<uint8_t> big = BitWriter().Bits(1, 1).Bits(1, 2).Fixed(256).Done();
@@ -264,7 +306,8 @@ TEST(MszipCodec, RefusesOversizedInputAndForeignInstances) {
     EXPECT_EQ(ops.reset(codec.codec().instance), 1);
 }
 
-TEST(MszipCodec, BufferSizeIsTheBlockPlusTwelve) {
+TEST(MszipCodec, BufferSizeIsTheBlockPlusTwelve)
+{
     for (uint32_t size : {0u, 1u, 32768u, 40000u}) {
         EXPECT_EQ(MszipCompressedBufferSize(size), 32780u);
     }

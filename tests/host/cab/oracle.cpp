@@ -7,17 +7,25 @@
 
 namespace fs = std::filesystem;
 
-bool HaveCabextract() { return fs::exists(ENGINE_CABEXTRACT); }
-bool HaveGcab() { return fs::exists(ENGINE_GCAB); }
+bool HaveCabextract()
+{
+    return fs::exists(ENGINE_CABEXTRACT);
+}
+bool HaveGcab()
+{
+    return fs::exists(ENGINE_GCAB);
+}
 
-std::string ScratchFolder(const std::string& name) {
+std::string ScratchFolder(const std::string& name)
+{
     const fs::path folder = fs::path(ENGINE_BINARY_DIR) / "cab-test-scratch" / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder.string();
 }
 
-std::string Quote(const std::string& text) {
+std::string Quote(const std::string& text)
+{
     std::string quoted = "'";
     for (char c : text) {
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -25,36 +33,40 @@ std::string Quote(const std::string& text) {
     return quoted + "'";
 }
 
-int RunCommand(const std::string& command) {
+int RunCommand(const std::string& command)
+{
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-FileTree ReadTree(const std::string& folder) {
+FileTree ReadTree(const std::string& folder)
+{
     FileTree tree;
     for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
         if (e.is_regular_file()) {
             std::ifstream in(e.path(), std::ios::binary);
             tree[fs::relative(e.path(), folder).generic_string()] = {std::istreambuf_iterator<char>(in),
-                                                                    std::istreambuf_iterator<char>()};
+                                                                     std::istreambuf_iterator<char>()};
         }
     }
     return tree;
 }
 
-FileTree CabextractTree(const std::string& cabinet, int* status) {
+FileTree CabextractTree(const std::string& cabinet, int* status)
+{
     const fs::path path(cabinet);
     const std::string folder =
         ScratchFolder("cabextract-" + path.parent_path().filename().string() + "-" + path.stem().string());
-    const int rc = RunCommand(std::string(ENGINE_CABEXTRACT) + " -q -d " + Quote(folder) + " " +
-                              Quote(cabinet) + " >/dev/null 2>&1");
+    const int rc = RunCommand(std::string(ENGINE_CABEXTRACT) + " -q -d " + Quote(folder) + " " + Quote(cabinet) +
+                              " >/dev/null 2>&1");
     if (status != nullptr) {
         *status = rc;
     }
     return ReadTree(folder);
 }
 
-FileTree Slashed(const std::map<std::string, std::vector<uint8_t>>& written) {
+FileTree Slashed(const std::map<std::string, std::vector<uint8_t>>& written)
+{
     FileTree tree;
     for (const auto& [name, bytes] : written) {
         std::string slashed = name;

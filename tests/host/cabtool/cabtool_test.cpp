@@ -65,7 +65,8 @@ struct ToolRun {
 // Runs cabtool in folder; a run that hangs is ended after 30 s (exit 124).
 ToolRun Cabtool(const fs::path& folder, const std::vector<std::string>& arguments)
 {
-    std::string command = "cd " + Quoted(folder.string()) + " && timeout 30 " + ENGINE_BINARY_DIR "/tools/cabtool/cabtool";
+    std::string command =
+        "cd " + Quoted(folder.string()) + " && timeout 30 " + ENGINE_BINARY_DIR "/tools/cabtool/cabtool";
     for (const std::string& argument : arguments)
         command += " " + Quoted(argument);
     const fs::path output = folder.parent_path() / (folder.filename().string() + ".output");
@@ -193,8 +194,8 @@ TEST(CabtoolExtract, NamesAreReadInTheChosenCodePage)
         {"caf\xE9.txt", nullptr, "café.txt"},
         {"\x80 10.txt", "1252", "€ 10.txt"},
         {"\x95\x5C.txt", nullptr, "•/.txt"},  // in code page 1252 the 0x5C is a separator
-        {"\x81.txt", nullptr, nullptr},        // no character of code page 1252
-        {"\x95", "932", nullptr},              // a lead byte without its trail byte
+        {"\x81.txt", nullptr, nullptr},       // no character of code page 1252
+        {"\x95", "932", nullptr},             // a lead byte without its trail byte
     };
     const fs::path folder = Scratch("code-page");
     for (const auto& c : cases) {

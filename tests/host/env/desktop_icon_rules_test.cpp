@@ -18,23 +18,22 @@ const ContainsCase kContainsCases[] = {
     {"Viewer", "Viewer", true},
     {"viewer", "Sample VIEWER", true},
     {"Sample", "sample viewer (2)", true},
-    {"er (2)", "Sample Viewer (2)", true},      // at the very end
-    {"Viewer", "Viewe", false},                 // text shorter than the name
+    {"er (2)", "Sample Viewer (2)", true},  // at the very end
+    {"Viewer", "Viewe", false},             // text shorter than the name
     {"Viewer", "Vi ewer", false},
-    {"", "anything", false},                    // an empty name is in no text
+    {"", "anything", false},  // an empty name is in no text
     {"", "", false},
     {nullptr, "anything", false},
     {"a", "", false},
-    {"\x83\x41", "x\x83\x61", true},            // ASCII case folding applies to every byte
-    {"\xE9", "\xC9", false},                    // only ASCII letters fold
+    {"\x83\x41", "x\x83\x61", true},  // ASCII case folding applies to every byte
+    {"\xE9", "\xC9", false},          // only ASCII letters fold
     {"[", "{", false},
 };
 
 TEST(ContainsNoCase, Cases)
 {
     for (const ContainsCase& c : kContainsCases)
-        EXPECT_EQ(ContainsNoCase(c.name, c.text), c.contained)
-            << (c.name ? c.name : "(null)") << " in " << c.text;
+        EXPECT_EQ(ContainsNoCase(c.name, c.text), c.contained) << (c.name ? c.name : "(null)") << " in " << c.text;
 }
 
 // A list view's texts, counted by how often the search asked for the count.
@@ -141,11 +140,19 @@ TEST(AbsoluteMouseCoordinate, OnA1024By768Screen)
     const struct {
         int32_t position, size, coordinate;
     } cases[] = {
-        {0, 1024, 0},       {20, 1024, 1279},    {512, 1024, 32767},  {1023, 1024, 65471},
-        {1024, 1024, 65535}, {0, 768, 0},         {20, 768, 1706},     {384, 768, 32767},
-        {767, 768, 65449},   {-20, 1024, -1279},  // truncated towards zero
-        {100, 0, 0},         {100, -5, 0},        // a screen without size
-        {40000, 1024, 2559960},                   // no overflow for far positions
+        {0, 1024, 0},
+        {20, 1024, 1279},
+        {512, 1024, 32767},
+        {1023, 1024, 65471},
+        {1024, 1024, 65535},
+        {0, 768, 0},
+        {20, 768, 1706},
+        {384, 768, 32767},
+        {767, 768, 65449},
+        {-20, 1024, -1279},  // truncated towards zero
+        {100, 0, 0},
+        {100, -5, 0},            // a screen without size
+        {40000, 1024, 2559960},  // no overflow for far positions
     };
     for (const auto& c : cases)
         EXPECT_EQ(AbsoluteMouseCoordinate(c.position, c.size), c.coordinate) << c.position << " of " << c.size;
@@ -188,14 +195,14 @@ std::vector<uint8_t> Request(ItemRecordLayout layout, int32_t index, uint64_t ad
 TEST(BuildTextRequest, ThirtyTwoBitLayoutByteByByte)
 {
     const std::vector<uint8_t> expected = {
-        0x01, 0, 0, 0,              // mask: text
-        0x07, 0x01, 0, 0,           // item 263
-        0, 0, 0, 0,                 // sub-item
-        0, 0, 0, 0, 0, 0, 0, 0,     // state, state mask
-        0x28, 0x30, 0x5B, 0x02,     // text pointer 0x025B3028
-        0x00, 0x04, 0, 0,           // capacity 1024
-        0, 0, 0, 0, 0, 0, 0, 0,     // image, parameter
-        0, 0, 0, 0,                 // indent
+        0x01, 0,    0,    0,                 // mask: text
+        0x07, 0x01, 0,    0,                 // item 263
+        0,    0,    0,    0,                 // sub-item
+        0,    0,    0,    0,    0, 0, 0, 0,  // state, state mask
+        0x28, 0x30, 0x5B, 0x02,              // text pointer 0x025B3028
+        0x00, 0x04, 0,    0,                 // capacity 1024
+        0,    0,    0,    0,    0, 0, 0, 0,  // image, parameter
+        0,    0,    0,    0,                 // indent
     };
     EXPECT_EQ(ItemRecordSize(ItemRecordLayout::Bits32), 40u);
     EXPECT_EQ(Request(ItemRecordLayout::Bits32, 263, 0x025B3028, 1024), expected);
@@ -204,16 +211,16 @@ TEST(BuildTextRequest, ThirtyTwoBitLayoutByteByByte)
 TEST(BuildTextRequest, SixtyFourBitLayoutByteByByte)
 {
     const std::vector<uint8_t> expected = {
-        0x01, 0, 0, 0,                                   // mask: text
-        0x02, 0, 0, 0,                                   // item 2
-        0, 0, 0, 0,                                      // sub-item
-        0, 0, 0, 0, 0, 0, 0, 0,                          // state, state mask
-        0, 0, 0, 0,                                      // alignment of the pointer
+        0x01, 0,    0,    0,                             // mask: text
+        0x02, 0,    0,    0,                             // item 2
+        0,    0,    0,    0,                             // sub-item
+        0,    0,    0,    0,    0,    0,    0,    0,     // state, state mask
+        0,    0,    0,    0,                             // alignment of the pointer
         0x38, 0x00, 0x3A, 0x00, 0x00, 0x00, 0x00, 0x00,  // text pointer 0x3A0038, all eight bytes
-        0x00, 0x04, 0, 0,                                // capacity 1024
-        0, 0, 0, 0,                                      // image
-        0, 0, 0, 0, 0, 0, 0, 0,                          // parameter
-        0, 0, 0, 0, 0, 0, 0, 0,                          // indent, alignment
+        0x00, 0x04, 0,    0,                             // capacity 1024
+        0,    0,    0,    0,                             // image
+        0,    0,    0,    0,    0,    0,    0,    0,     // parameter
+        0,    0,    0,    0,    0,    0,    0,    0,     // indent, alignment
     };
     EXPECT_EQ(ItemRecordSize(ItemRecordLayout::Bits64), 56u);
     EXPECT_EQ(Request(ItemRecordLayout::Bits64, 2, 0x3A0038, 1024), expected);

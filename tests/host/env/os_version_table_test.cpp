@@ -42,11 +42,11 @@ constexpr VersionCase kVersionCases[] = {
     // 9x family
     {1, 3, 95, true, false, false, 16, false, false},
     {1, 0, 0, true, false, false, 16, false, false},
-    {1, 4, 0, true, false, false, 17, false, false},    // Windows 95
+    {1, 4, 0, true, false, false, 17, false, false},  // Windows 95
     {1, 4, 9, true, false, false, 17, false, false},
-    {1, 4, 10, true, false, false, 18, false, false},   // Windows 98
+    {1, 4, 10, true, false, false, 18, false, false},  // Windows 98
     {1, 4, 89, true, false, false, 18, false, false},
-    {1, 4, 90, true, false, false, 19, false, false},   // Windows Me
+    {1, 4, 90, true, false, false, 19, false, false},  // Windows Me
     {1, 4, 255, true, false, false, 19, false, false},
     {1, 5, 0, true, false, true, 20, false, false},
     // NT family
@@ -54,29 +54,29 @@ constexpr VersionCase kVersionCases[] = {
     {2, 2, 5, true, false, false, 32, false, false},
     {2, 3, 51, true, false, false, 33, false, false},
     {2, 4, 0, true, false, false, 34, false, false},
-    {2, 5, 0, true, false, true, 35, false, false},     // 2000 Professional
-    {2, 5, 0, false, false, true, 35, false, false},    // 2000 Server
-    {2, 5, 1, true, false, true, 36, false, false},     // XP
-    {2, 5, 2, false, false, false, 37, true, false},    // Server 2003
-    {2, 5, 2, false, false, true, 37, true, false},     // 64-bit server: no workstation, no 64-bit test
-    {2, 5, 2, true, false, false, 37, true, true},      // 32-bit workstation 5.2
-    {2, 5, 2, false, true, false, 38, true, false},     // Server 2003 R2
-    {2, 5, 2, true, true, true, 38, true, false},       // R2 wins over the XP x64 test
-    {2, 5, 2, true, false, true, 39, true, true},       // XP x64
+    {2, 5, 0, true, false, true, 35, false, false},   // 2000 Professional
+    {2, 5, 0, false, false, true, 35, false, false},  // 2000 Server
+    {2, 5, 1, true, false, true, 36, false, false},   // XP
+    {2, 5, 2, false, false, false, 37, true, false},  // Server 2003
+    {2, 5, 2, false, false, true, 37, true, false},   // 64-bit server: no workstation, no 64-bit test
+    {2, 5, 2, true, false, false, 37, true, true},    // 32-bit workstation 5.2
+    {2, 5, 2, false, true, false, 38, true, false},   // Server 2003 R2
+    {2, 5, 2, true, true, true, 38, true, false},     // R2 wins over the XP x64 test
+    {2, 5, 2, true, false, true, 39, true, true},     // XP x64
     {2, 5, 3, true, false, true, 46, false, false},
     {2, 5, 99, false, false, false, 46, false, false},
-    {2, 6, 0, true, false, false, 40, false, true},     // Vista
-    {2, 6, 0, true, false, true, 41, false, true},      // Vista 64-bit
-    {2, 6, 0, false, false, false, 42, false, false},   // Server 2008
-    {2, 6, 0, false, false, true, 42, false, false},    // 64-bit Server 2008: no 64-bit code
-    {2, 6, 1, false, false, true, 43, false, false},    // Server 2008 R2
-    {2, 6, 1, true, false, false, 44, false, true},     // Windows 7
-    {2, 6, 1, true, false, true, 45, false, true},      // Windows 7 64-bit
-    {2, 6, 2, true, false, true, 47, false, false},     // Windows 8
+    {2, 6, 0, true, false, false, 40, false, true},    // Vista
+    {2, 6, 0, true, false, true, 41, false, true},     // Vista 64-bit
+    {2, 6, 0, false, false, false, 42, false, false},  // Server 2008
+    {2, 6, 0, false, false, true, 42, false, false},   // 64-bit Server 2008: no 64-bit code
+    {2, 6, 1, false, false, true, 43, false, false},   // Server 2008 R2
+    {2, 6, 1, true, false, false, 44, false, true},    // Windows 7
+    {2, 6, 1, true, false, true, 45, false, true},     // Windows 7 64-bit
+    {2, 6, 2, true, false, true, 47, false, false},    // Windows 8
     {2, 6, 3, false, false, false, 47, false, false},
-    {2, 10, 0, true, false, true, 47, false, false},    // Windows 10
+    {2, 10, 0, true, false, true, 47, false, false},  // Windows 10
     // neither family
-    {0, 4, 0, true, false, false, 0, false, false},     // Win32s
+    {0, 4, 0, true, false, false, 0, false, false},  // Win32s
     {3, 6, 1, true, false, false, 0, false, false},
 };
 
@@ -101,11 +101,10 @@ struct MaskCase {
 
 // The whole mapping: every code that has a bit, and the others.
 constexpr MaskCase kMaskCases[] = {
-    {17, 0x2},     {18, 0x4},     {19, 0x8},     {16, 0xE},     {20, 0x9},      {33, 0x10},
-    {34, 0x20},    {35, 0x40},    {36, 0x80},    {37, 0x100},   {39, 0x200},    {38, 0x400},
-    {40, 0x800},   {41, 0x1000},  {42, 0x2000},  {43, 0x4000},  {44, 0x8000},   {45, 0x10000},
-    {0, 0xFFFF0},  {32, 0xFFFF0}, {46, 0xFFFF0}, {47, 0xFFFF0}, {-1, 0xFFFF0},  {15, 0xFFFF0},
-    {21, 0xFFFF0}, {31, 0xFFFF0}, {48, 0xFFFF0},
+    {17, 0x2},     {18, 0x4},     {19, 0x8},     {16, 0xE},     {20, 0x9},     {33, 0x10},    {34, 0x20},
+    {35, 0x40},    {36, 0x80},    {37, 0x100},   {39, 0x200},   {38, 0x400},   {40, 0x800},   {41, 0x1000},
+    {42, 0x2000},  {43, 0x4000},  {44, 0x8000},  {45, 0x10000}, {0, 0xFFFF0},  {32, 0xFFFF0}, {46, 0xFFFF0},
+    {47, 0xFFFF0}, {-1, 0xFFFF0}, {15, 0xFFFF0}, {21, 0xFFFF0}, {31, 0xFFFF0}, {48, 0xFFFF0},
 };
 
 TEST(RunningOsMaskOf, EveryCode)
@@ -117,13 +116,13 @@ TEST(RunningOsMaskOf, EveryCode)
 TEST(RunningOsMaskOf, IntersectionIsReturnedUnchanged)
 {
     // The check hands back the intersection itself, not a truth value.
-    EXPECT_EQ(0x180u & RunningOsMaskOf(36), 0x80u);            // XP
-    EXPECT_EQ(0xEu & RunningOsMaskOf(16), 0xEu);               // early 9x matches any of 95, 98, Me
-    EXPECT_EQ(0x1u & RunningOsMaskOf(20), 0x1u);               // bit 0x1 comes only from code 20
-    EXPECT_EQ(0x0Eu & RunningOsMaskOf(47), 0u);                // a 9x-only package on Windows 8
-    EXPECT_EQ(0x80000u & RunningOsMaskOf(47), 0x80000u);       // bits above 0x10000 match newer systems only
+    EXPECT_EQ(0x180u & RunningOsMaskOf(36), 0x80u);       // XP
+    EXPECT_EQ(0xEu & RunningOsMaskOf(16), 0xEu);          // early 9x matches any of 95, 98, Me
+    EXPECT_EQ(0x1u & RunningOsMaskOf(20), 0x1u);          // bit 0x1 comes only from code 20
+    EXPECT_EQ(0x0Eu & RunningOsMaskOf(47), 0u);           // a 9x-only package on Windows 8
+    EXPECT_EQ(0x80000u & RunningOsMaskOf(47), 0x80000u);  // bits above 0x10000 match newer systems only
     EXPECT_EQ(0x80000u & RunningOsMaskOf(45), 0u);
-    EXPECT_EQ(0u & RunningOsMaskOf(0), 0u);                    // a mask of 0 refuses every system
+    EXPECT_EQ(0u & RunningOsMaskOf(0), 0u);  // a mask of 0 refuses every system
 }
 
 TEST(IsArchitecture64Bit, ArchitectureValues)

@@ -27,7 +27,7 @@ const DisplayNameCase kDisplayNameCases[] = {
     {932, "myappclass", "myapp"},
     {932, "XClass", "X"},
     {932, "ClassClass", "Class"},
-    {932, "Class", "Class"},          // five characters stay whole
+    {932, "Class", "Class"},  // five characters stay whole
     {932, "CLASS", "CLASS"},
     {932, "class", "class"},
     {932, "Classy", "Classy"},
@@ -37,8 +37,15 @@ const DisplayNameCase kDisplayNameCases[] = {
     {932, "", ""},
     {932, ToShiftJis("ビューアClass"), ToShiftJis("ビューア")},
     // 0x83 0x43 is one character, so the text ends in "lass", not "Class".
-    {932, "\x83" "Class", "\x83" "Class"},
-    {1252, "\x83" "Class", "\x83"},
+    {932,
+     "\x83"
+     "Class",
+     "\x83"
+     "Class"},
+    {1252,
+     "\x83"
+     "Class",
+     "\x83"},
 };
 
 TEST(RunningAppQuestion, DisplayNameDropsATrailingClass)
@@ -98,8 +105,8 @@ TEST(RunningAppQuestion, QuestionLimitsAreTheBuffers)
     for (const auto& language : languages) {
         char question[kRunningAppQuestionSize];
         // The longest texts a package holds fit with room to spare.
-        ASSERT_TRUE(FormatRunningAppQuestion(language.japanese, std::string(511, 'm').c_str(), className.c_str(),
-                                             question));
+        ASSERT_TRUE(
+            FormatRunningAppQuestion(language.japanese, std::string(511, 'm').c_str(), className.c_str(), question));
         EXPECT_EQ(strlen(question), 511 + 511 + language.added);
 
         const std::string fits(kRunningAppQuestionSize - 1 - 511 - language.added, 'm');

@@ -33,10 +33,10 @@ const NameCase kNameCases[] = {
     {932, "console.log", true},
     {932, "COM10", true},
     {932, "\x95\x5C.txt", true},
-    {932, "\x95\x5C..", true},               // the pair is one character: no ".." component
+    {932, "\x95\x5C..", true},  // the pair is one character: no ".." component
     {932, "\x83\x5C\x83t\x83g\\\x95\x5C.txt", true},
-    {932, "\x95\x5C\\", false},               // a real backslash ends the name
-    {1252, "\x95\x5C..", false},              // byte by byte, 0x5C separates a ".."
+    {932, "\x95\x5C\\", false},   // a real backslash ends the name
+    {1252, "\x95\x5C..", false},  // byte by byte, 0x5C separates a ".."
     {932, "", false},
     {932, "\\abs.txt", false},
     {932, "/abs.txt", false},
@@ -52,7 +52,7 @@ const NameCase kNameCases[] = {
     {932, "..", false},
     {932, ".", false},
     {932, "...", false},
-    {932, ".. \\escape.txt", false},          // Windows drops the trailing space
+    {932, ".. \\escape.txt", false},  // Windows drops the trailing space
     {932, "a\\\\b.txt", false},
     {932, "a\\", false},
     {932, "tab\there.txt", false},
@@ -78,7 +78,7 @@ TEST(MemberNames, TargetPathJoinsSafeNamesWithinFiveHundredElevenBytes)
 {
     const std::string folder = "C:\\" + std::string(297, 'f');  // 300 bytes
     char target[512] = "x";
-    const std::string fits(210, 'n');                           // 300 + 1 + 210 = 511
+    const std::string fits(210, 'n');  // 300 + 1 + 210 = 511
     ASSERT_TRUE(MemberTargetPath(target, sizeof target, folder.c_str(), fits.c_str()));
     EXPECT_EQ(std::string(target), folder + "\\" + fits);
 
@@ -101,8 +101,8 @@ TEST(MemberNames, InstallerMembersInAnyLetterCase)
         bool installer;
         bool splash;
     } const cases[] = {
-        {"$", true, false},      {"$bmp", true, true},    {"$BMP", true, true},      {"$Mask", true, true},
-        {"$bmp.txt", false, false}, {"$$", false, false}, {"bmp", false, false},     {"sub\\$bmp", false, false},
+        {"$", true, false},         {"$bmp", true, true}, {"$BMP", true, true},  {"$Mask", true, true},
+        {"$bmp.txt", false, false}, {"$$", false, false}, {"bmp", false, false}, {"sub\\$bmp", false, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsInstallerMember(c.name), c.installer) << c.name;

@@ -16,14 +16,14 @@ struct SplitCase {
 const SplitCase kInstallFolderCases[] = {
     {"C:\\Apps\\Tool", "C:\\", "Apps\\Tool"},
     {"C:\\Tool", "C:\\", "Tool"},
-    {"C:\\", "C:\\", ""},                                    // a bare drive root: nothing to make
+    {"C:\\", "C:\\", ""},  // a bare drive root: nothing to make
     {"\\\\srv\\share\\Apps\\Tool", "\\\\srv\\share\\", "Apps\\Tool"},
     {"\\\\srv\\share\\", "\\\\srv\\share\\", ""},
     {"\\\\srv\\share", "\\\\srv\\share", ""},
     {"\\\\srv", "\\\\srv", ""},
-    {"\\\\srv\\\\x", "\\\\srv\\\\x", ""},                     // no share name
-    {"\\Apps\\Tool", "\\", "Apps\\Tool"},                    // the current drive's root
-    {"Apps\\Tool", "", "Apps\\Tool"},                        // relative: below the current folder
+    {"\\\\srv\\\\x", "\\\\srv\\\\x", ""},  // no share name
+    {"\\Apps\\Tool", "\\", "Apps\\Tool"},  // the current drive's root
+    {"Apps\\Tool", "", "Apps\\Tool"},      // relative: below the current folder
     {"C:Tool", "", "C:Tool"},
     {"C:\\\x95\x5C\\x", "C:\\", "\x95\x5C\\x"},
     {"\\\\s\x95\x5C\\share\\x", "\\\\s\x95\x5C\\share\\", "x"},  // 0x5C inside the server name

@@ -18,9 +18,9 @@ const MatchCase kMatchCases[] = {
     {"%ProgramFiles%", FolderPlaceholder::ProgramFiles, 14},
     {"%ProgramFilesOrUser%\\Tool", FolderPlaceholder::ProgramFilesOrUser, 20},
     {"%UserTmp%\\Tool", FolderPlaceholder::UserTmp, 9},
-    {"%programfiles%\\Tool", FolderPlaceholder::None, 0},   // case-sensitive
-    {"%ProgramFiles\\Tool", FolderPlaceholder::None, 0},    // no closing percent sign
-    {"C:\\%ProgramFiles%", FolderPlaceholder::None, 0},     // only at the very start
+    {"%programfiles%\\Tool", FolderPlaceholder::None, 0},  // case-sensitive
+    {"%ProgramFiles\\Tool", FolderPlaceholder::None, 0},   // no closing percent sign
+    {"C:\\%ProgramFiles%", FolderPlaceholder::None, 0},    // only at the very start
     {"%UserTmp", FolderPlaceholder::None, 0},
     {"", FolderPlaceholder::None, 0},
 };
@@ -48,7 +48,7 @@ const ExpandCase kExpandCases[] = {
     {"%ProgramFilesOrUser%\\Tool", "", "Tool"},                                    // no folder: rest alone
     {"%UserTmp%\\Tool", "C:\\Local\\tteemmpp", "C:\\Local\\tteemmpp\\Tool"},
     {"%ProgramFiles%\\Tool", "C:\\PF\\", "C:\\PF\\Tool"},
-    {"%ProgramFiles%\\Tool", "C:\\\x95\x5C", "C:\\\x95\x5C\\Tool"},                // 0x5C trail: no separator
+    {"%ProgramFiles%\\Tool", "C:\\\x95\x5C", "C:\\\x95\x5C\\Tool"},  // 0x5C trail: no separator
 };
 
 TEST(FolderPlaceholders, ExpansionJoinsTheRestBehindOneSkippedBackslash)
@@ -67,15 +67,15 @@ TEST(FolderPlaceholders, ExpansionJoinsTheRestBehindOneSkippedBackslash)
 TEST(FolderPlaceholders, ExpansionThatDoesNotFitLeavesThePlaceholderInPlace)
 {
     const std::string programs = "C:\\" + std::string(496, 'p');  // 499 bytes
-    char folder[512] = "%ProgramFiles%\\ToolName123";         // 499 + 1 + 11 = 511: fits
+    char folder[512] = "%ProgramFiles%\\ToolName123";             // 499 + 1 + 11 = 511: fits
     ASSERT_TRUE(ReplacePlaceholder(folder, sizeof folder, 14, programs.c_str()));
     EXPECT_EQ(std::string(folder), programs + "\\ToolName123");
 
-    strcpy(folder, "%ProgramFiles%\\ToolName1234");             // one byte more
+    strcpy(folder, "%ProgramFiles%\\ToolName1234");  // one byte more
     EXPECT_FALSE(ReplacePlaceholder(folder, sizeof folder, 14, programs.c_str()));
     EXPECT_STREQ(folder, "%ProgramFiles%\\ToolName1234");
 
-    char small[24] = "%UserTmp%\\Tool";                          // the caller's buffer counts too
+    char small[24] = "%UserTmp%\\Tool";  // the caller's buffer counts too
     EXPECT_FALSE(ReplacePlaceholder(small, sizeof small, 9, "C:\\Users\\someone\\tteemmpp"));
     EXPECT_STREQ(small, "%UserTmp%\\Tool");
 }
@@ -100,8 +100,8 @@ TEST(FolderPlaceholders, ProgramFilesOrUserFollowsTheOptionsThenTheRights)
         bool machineWide;
         int questions;
     } const cases[] = {
-        {true, false, NoAdmin, true, 0},  {true, true, NoAdmin, true, 0}, {false, true, Admin, false, 0},
-        {false, false, Admin, true, 1},   {false, false, NoAdmin, false, 1},
+        {true, false, NoAdmin, true, 0}, {true, true, NoAdmin, true, 0},    {false, true, Admin, false, 0},
+        {false, false, Admin, true, 1},  {false, false, NoAdmin, false, 1},
     };
     for (const auto& c : cases) {
         gAdminQuestions = 0;

@@ -36,9 +36,9 @@ struct AppendCase {
 const AppendCase kAppendCases[] = {
     {"X:\\Apps", "Tool", "X:\\Apps\\Tool", true},
     {"X:\\Apps\\", "Tool", "X:\\Apps\\Tool", true},
-    {"X:\\", "Tool", "X:\\Tool", true},               // a drive root
+    {"X:\\", "Tool", "X:\\Tool", true},  // a drive root
     {"X:\\Apps\\Tool", "Tool", "X:\\Apps\\Tool", false},
-    {"X:\\Apps\\TOOL", "Tool", "X:\\Apps\\TOOL", false},  // letter case ignored
+    {"X:\\Apps\\TOOL", "Tool", "X:\\Apps\\TOOL", false},      // letter case ignored
     {"X:\\Apps\\Tool\\", "tool", "X:\\Apps\\Tool\\", false},  // the backslash is put back
     {"X:\\Tools", "Tool", "X:\\Tools\\Tool", true},
     {"Apps", "Tool", "Apps\\Tool", true},
@@ -67,7 +67,7 @@ TEST(InstallDialogRules, AppendThatWouldNotFitLeavesTheFolder)
     std::string longFolder = "X:\\" + std::string(502, 'a');  // 505 bytes
     char folder[512];
     strcpy(folder, longFolder.c_str());
-    EXPECT_TRUE(AppendProductFolderName(folder, "Tool1"));    // 505 + 1 + 5 = 511
+    EXPECT_TRUE(AppendProductFolderName(folder, "Tool1"));  // 505 + 1 + 5 = 511
     strcpy(folder, longFolder.c_str());
     EXPECT_FALSE(AppendProductFolderName(folder, "Tool12"));
     EXPECT_EQ(folder, longFolder);
@@ -79,11 +79,10 @@ TEST(InstallDialogRules, ProgressPositionRoundsAndClamps)
         uint32_t installed, total;
         int position;
     } const cases[] = {
-        {0, 0, 0},          {5, 0, 0},            // no total: no position
-        {0, 100, 0},        {1, 3, 3333},         {2, 3, 6667},
-        {1, 20000, 1},      {1, 20001, 0},        // 0.5 rounds up, just below does not
-        {100, 100, 10000},  {150, 100, 10000},    {UINT32_MAX, 1, 10000},
-        {UINT32_MAX, UINT32_MAX, 10000},
+        {0, 0, 0},         {5, 0, 0},  // no total: no position
+        {0, 100, 0},       {1, 3, 3333},      {2, 3, 6667},           {1, 20000, 1},
+        {1, 20001, 0},  // 0.5 rounds up, just below does not
+        {100, 100, 10000}, {150, 100, 10000}, {UINT32_MAX, 1, 10000}, {UINT32_MAX, UINT32_MAX, 10000},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ProgressPosition(c.installed, c.total), c.position) << c.installed << " of " << c.total;
@@ -96,13 +95,16 @@ TEST(InstallDialogRules, ProgressPositionOfProductsFromTwoGiBOn)
         uint32_t installed, total;
         int position;
     } const cases[] = {
-        {k2GiB / 4, k2GiB - 1, 2500},       {k2GiB / 4, k2GiB, 2500},
-        {k2GiB / 2, k2GiB + 1, 5000},       {k2GiB - 1, k2GiB, 10000},
+        {k2GiB / 4, k2GiB - 1, 2500},
+        {k2GiB / 4, k2GiB, 2500},
+        {k2GiB / 2, k2GiB + 1, 5000},
+        {k2GiB - 1, k2GiB, 10000},
         {k2GiB / 2 + k2GiB / 4, k2GiB, 7500},
-        {1u << 20, k2GiB, 5},               // 4.88 of 10000
-        {429496, UINT32_MAX, 1},            // 0.99999
-        {214748, UINT32_MAX, 0},            // 0.49999
-        {k2GiB, UINT32_MAX, 5000},          {k2GiB + k2GiB / 2, UINT32_MAX, 7500},
+        {1u << 20, k2GiB, 5},     // 4.88 of 10000
+        {429496, UINT32_MAX, 1},  // 0.99999
+        {214748, UINT32_MAX, 0},  // 0.49999
+        {k2GiB, UINT32_MAX, 5000},
+        {k2GiB + k2GiB / 2, UINT32_MAX, 7500},
         {UINT32_MAX / 10000 * 9999, UINT32_MAX, 9999},
         {UINT32_MAX - 1, UINT32_MAX, 10000},
     };
@@ -136,9 +138,9 @@ TEST(InstallDialogRules, InstalledBytesStopAtFourGiBInsteadOfWrapping)
     } const cases[] = {
         {0, 0, 0},
         {0, 5, 5},
-        {0x7FFFFFFFu, 1, 0x80000000u},              // past the signed range
+        {0x7FFFFFFFu, 1, 0x80000000u},  // past the signed range
         {0x80000000u, 0x7FFFFFFFu, UINT32_MAX},
-        {0x80000000u, 0x80000000u, UINT32_MAX},     // would wrap to 0
+        {0x80000000u, 0x80000000u, UINT32_MAX},  // would wrap to 0
         {UINT32_MAX - 5, 6, UINT32_MAX},
         {UINT32_MAX, UINT32_MAX, UINT32_MAX},
     };

@@ -127,9 +127,9 @@ TEST(InstalledFileList, NamesAreNumberedDenselyFromZero)
     EXPECT_EQ(recorder.Record("readme.txt"), RecordOutcome::Appended);
     EXPECT_EQ(recorder.Record("bin\\tool.exe"), RecordOutcome::Appended);
     EXPECT_EQ(recorder.Record("data\\deep\\table.dat"), RecordOutcome::Appended);
-    EXPECT_EQ(key.values, (Values{{"file00000", "readme.txt"},
-                                  {"file00001", "bin\\tool.exe"},
-                                  {"file00002", "data\\deep\\table.dat"}}));
+    EXPECT_EQ(
+        key.values,
+        (Values{{"file00000", "readme.txt"}, {"file00001", "bin\\tool.exe"}, {"file00002", "data\\deep\\table.dat"}}));
 }
 
 TEST(InstalledFileList, NamesInAnotherLetterCaseAreListedOnce)
@@ -137,8 +137,8 @@ TEST(InstalledFileList, NamesInAnotherLetterCaseAreListedOnce)
     UseCodePage(1252);
     FakeKey key;
     Recorder recorder(key);
-    const std::vector<std::string> names = {"Readme.TXT", "readme.txt", "BIN\\Tool.exe", "README.txt", "bin\\tool.EXE",
-                                            "other.txt"};
+    const std::vector<std::string> names = {"Readme.TXT", "readme.txt",    "BIN\\Tool.exe",
+                                            "README.txt", "bin\\tool.EXE", "other.txt"};
     std::vector<RecordOutcome> outcomes;
     for (const std::string& name : names)
         outcomes.push_back(recorder.Record(name));
@@ -224,8 +224,8 @@ TEST(InstalledFileList, ForeignAndOverlongValuesCountButNeverMatch)
 TEST(InstalledFileList, TrailBytesOfJapaneseNamesAreNoLetters)
 {
     UseCodePage(932);
-    const std::string a = ToShiftJis("ア.txt");    // 83 41
-    const std::string other = "\x83\x61.txt";     // the same bytes with the trail in small letters
+    const std::string a = ToShiftJis("ア.txt");  // 83 41
+    const std::string other = "\x83\x61.txt";    // the same bytes with the trail in small letters
     ASSERT_EQ(a.substr(0, 2), "\x83\x41");
     FakeKey key;
     Recorder recorder(key);

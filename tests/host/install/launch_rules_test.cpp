@@ -12,9 +12,8 @@ TEST(LaunchRules, HelpFilesByTheirLastFourCharacters)
     const struct {
         const char* command;
         bool help;
-    } cases[] = {{"manual.chm", true},   {"docs\\Manual.CHM", true}, {".chm", true},
-                 {"chm", false},         {"", false},                {"manual.chm /x", false},
-                 {"manual.chmx", false}, {"\"manual.chm\"", false}};
+    } cases[] = {{"manual.chm", true}, {"docs\\Manual.CHM", true}, {".chm", true},         {"chm", false},
+                 {"", false},          {"manual.chm /x", false},   {"manual.chmx", false}, {"\"manual.chm\"", false}};
     for (const auto& c : cases)
         EXPECT_EQ(IsHelpFileCommand(c.command), c.help) << c.command;
 }
@@ -111,7 +110,8 @@ TEST(LaunchRules, ProgramIsQuotedAndTheRestFollowsUnchanged)
     } cases[] = {
         {"C:\\App\\tool.exe", " -x", "\"C:\\App\\tool.exe\" -x"},
         {"notepad.exe", "", "\"notepad.exe\""},
-        {"C:\\Program Files\\a.exe", " \"quoted arg\" 'single'", "\"C:\\Program Files\\a.exe\" \"quoted arg\" 'single'"},
+        {"C:\\Program Files\\a.exe", " \"quoted arg\" 'single'",
+         "\"C:\\Program Files\\a.exe\" \"quoted arg\" 'single'"},
         {"", " x", "\"\" x"},
     };
     for (const auto& c : cases) {
@@ -152,7 +152,7 @@ TEST(LaunchRules, DesktopShortcutPath)
         {desktop, "a/b", ""},
         {desktop, "C:Product", ""},
         {desktop, "..", ""},
-        {desktop, std::string(kCommandTextSize - desktop.size() - 5, 'n'), ""},   // one byte too long
+        {desktop, std::string(kCommandTextSize - desktop.size() - 5, 'n'), ""},  // one byte too long
         {desktop, std::string(kCommandTextSize - desktop.size() - 6, 'n'),
          desktop + "\\" + std::string(kCommandTextSize - desktop.size() - 6, 'n') + ".lnk"},
     };

@@ -173,7 +173,7 @@ TEST(Manifest, EverySettingReachesThePackage)
     EXPECT_STREQ("bin\\app.exe --welcome", en.launchCommands[0].commandLine);
 
     const SetupInfo& ja = settings.japanese;
-    EXPECT_STREQ("\x93\xFA\x96\x7B\x8C\xEA\x83\x5C\x83\x74\x83\x67", ja.productName);  // 日本語ソフト
+    EXPECT_STREQ("\x93\xFA\x96\x7B\x8C\xEA\x83\x5C\x83\x74\x83\x67", ja.productName);     // 日本語ソフト
     EXPECT_STREQ("\x83\x6F\x81\x5B\x83\x57\x83\x87\x83\x93\x82\x51", ja.productVersion);  // バージョン２
     EXPECT_STREQ("", ja.splashNote);
     EXPECT_STREQ("C:\\\x83\x5C\x83\x74\x83\x67", ja.installFolder);
@@ -342,8 +342,8 @@ std::string ManifestOf(const ErrorCase& c)
         for (int i = 0; i < 256; ++i)
             text += japanese ? "あ" : "xx";
         std::string block = japanese ? "japanese" : "english";
-        return R"({"content": "content", "common": {"productName": "Tool"}, ")" + block +
-               R"(": {"productVersion": ")" + text + R"("}})";
+        return R"({"content": "content", "common": {"productName": "Tool"}, ")" + block + R"(": {"productVersion": ")" +
+               text + R"("}})";
     }
     if (c.manifest[0] == '{')
         return c.manifest;
@@ -415,15 +415,18 @@ struct ConversionCase {
 const ConversionCase kConversionCases[] = {
     {"plain ASCII\t\r\n", CodePage::kShiftJis, "plain ASCII\t\r\n", nullptr},
     {"日本語", CodePage::kShiftJis, "\x93\xFA\x96\x7B\x8C\xEA", nullptr},
-    {"ｱｲｳ", CodePage::kShiftJis, "\xB1\xB2\xB3", nullptr},         // half-width katakana
-    {"表示", CodePage::kShiftJis, "\x95\x5C\x8E\xA6", nullptr},    // trail byte 0x5C
-    {"～", CodePage::kShiftJis, "\x81\x60", nullptr},              // U+FF5E
-    {"①髙", CodePage::kShiftJis, "\x87\x40\xFB\xFC", nullptr},     // NEC and IBM extensions
+    {"ｱｲｳ", CodePage::kShiftJis, "\xB1\xB2\xB3", nullptr},       // half-width katakana
+    {"表示", CodePage::kShiftJis, "\x95\x5C\x8E\xA6", nullptr},  // trail byte 0x5C
+    {"～", CodePage::kShiftJis, "\x81\x60", nullptr},            // U+FF5E
+    {"①髙", CodePage::kShiftJis, "\x87\x40\xFB\xFC", nullptr},   // NEC and IBM extensions
     {"〜", CodePage::kShiftJis, nullptr, "would read back as U+FF5E"},
     {"−", CodePage::kShiftJis, nullptr, "would read back as U+FF0D"},
     {"é", CodePage::kShiftJis, nullptr, "U+00E9 'é' has no form in Shift-JIS"},
     {"€", CodePage::kShiftJis, nullptr, "has no form"},
-    {"Café €5 – “x”", CodePage::kWindows1252, "Caf\xE9 \x80" "5 \x96 \x93x\x94", nullptr},
+    {"Café €5 – “x”", CodePage::kWindows1252,
+     "Caf\xE9 \x80"
+     "5 \x96 \x93x\x94",
+     nullptr},
     {"ÿ", CodePage::kWindows1252, "\xFF", nullptr},
     {"あ", CodePage::kWindows1252, nullptr, "has no form in Windows-1252"},
     {"\xC2\x81", CodePage::kWindows1252, nullptr, "control character U+0081"},
@@ -695,9 +698,9 @@ TEST(Content, ShortcutTargetsOutsideTheContentAreWarnings)
 std::string RunTool(const std::string& arguments, int& status)
 {
     fs::path output = fs::temp_directory_path() / ("mkpackage_output_" + std::to_string(getpid()));
-    status = std::system((std::string(ENGINE_BINARY_DIR "/tools/mkpackage/mkpackage ") + arguments + " > " +
-                          output.string() + " 2>&1")
-                             .c_str());
+    status = std::system(
+        (std::string(ENGINE_BINARY_DIR "/tools/mkpackage/mkpackage ") + arguments + " > " + output.string() + " 2>&1")
+            .c_str());
     std::string text = ReadText(output);
     fs::remove(output);
     return text;
@@ -710,8 +713,8 @@ TEST(MkpackageTool, WritesNothingWhenTheManifestHasErrors)
     Product product = MakeProduct("tool-errors", text);
     fs::path package = product.folder / "out.pkg";
     int status = 0;
-    std::string output = RunTool("--package-only --package " + package.string() + " " + product.manifest.string(),
-                                 status);
+    std::string output =
+        RunTool("--package-only --package " + package.string() + " " + product.manifest.string(), status);
     EXPECT_NE(0, status);
     EXPECT_NE(std::string::npos, output.find("error: japanese.productName: character U+00E9")) << output;
     EXPECT_FALSE(fs::exists(package));
@@ -767,8 +770,8 @@ TEST(MkpackageTool, AFolderGivenAsTheManifestIsNamedSo)
 {
     Product product = MakeProduct("tool-folder", kMinimalProduct);
     int status = 0;
-    std::string output = RunTool("--package-only -p " + (product.folder / "out.pkg").string() + " " +
-                                     product.folder.string(), status);
+    std::string output =
+        RunTool("--package-only -p " + (product.folder / "out.pkg").string() + " " + product.folder.string(), status);
     EXPECT_EQ(1, WEXITSTATUS(status)) << output;
     EXPECT_NE(std::string::npos, output.find(product.folder.string() + ": is a folder")) << output;
     EXPECT_EQ(std::string::npos, output.find("JSON")) << output;

@@ -132,11 +132,11 @@ TEST(PackageFormat, HandAssembledPackageWithPartsInAnyOrder)
     Put32(block, 52, 1);
     Put32(block, 60, 1);
     Put32(block, 72, 1);
-    Put32(block, 76, 1);           // check kind
+    Put32(block, 76, 1);  // check kind
     ref(80, link, 9);
-    ref(88, link, 4);              // texts may overlap
+    ref(88, link, 4);  // texts may overlap
     ref(96, command, 8);
-    Put32(block, 104, 1);          // wait
+    Put32(block, 104, 1);  // wait
     uint32_t blockOffset = static_cast<uint32_t>(package.size());
     package.insert(package.end(), block.begin(), block.end());
     package.resize(package.size() + 5, 0xEE);  // bytes that belong to nothing
@@ -298,7 +298,9 @@ const DamageCase kDamageCases[] = {
     {"text offset at 2 GiB",
      [](auto& p, const PackageTrailer& t) { Put32(p, t.japaneseBlockOffset + kProductNameRef, 0x80000000u); }},
     {"list text reaches past the end",
-     [](auto& p, const PackageTrailer& t) { Put32(p, t.japaneseBlockOffset + kFirstShortcut, uint32_t(p.size() - 2)); }},
+     [](auto& p, const PackageTrailer& t) {
+         Put32(p, t.japaneseBlockOffset + kFirstShortcut, uint32_t(p.size() - 2));
+     }},
     {"list text longer than 511 bytes",
      [](auto& p, const PackageTrailer& t) { Put32(p, t.japaneseBlockOffset + kFirstShortcut + 12, 600); }},
     {"English block damaged, Japanese intact",
@@ -350,8 +352,8 @@ TEST(PackageFormat, CabinetMustLieInsideThePackage)
         bool fits;
     } cases[] = {
         {0, 0, 44, true},
-        {0x7FFFFFFF, 0, 44, true},            // an empty stream is never read
-        {0, 0x80000000u, 44, true},           // a negative length is an empty stream
+        {0x7FFFFFFF, 0, 44, true},   // an empty stream is never read
+        {0, 0x80000000u, 44, true},  // a negative length is an empty stream
         {10, 20, 74, true},
         {10, 21, 30, false},
         {0xFFFFFFF0u, 0x20, 0xFFFFFFFFu, false},

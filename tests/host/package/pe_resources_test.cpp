@@ -209,7 +209,7 @@ TEST(PeResources, RefusesWhatItCannotRewrite)
     std::vector<uint8_t> signedStub = stub;
     uint32_t peOffset = Get32(stub, 0x3C);
     size_t securityEntry = peOffset + 24 + 112 + 4 * 8;  // PE32+: data directories at 112
-    signedStub[securityEntry + 4] = 0x10;                 // a certificate of 16 bytes
+    signedStub[securityEntry + 4] = 0x10;                // a certificate of 16 bytes
     std::vector<uint8_t> overlay = stub;
     overlay.push_back(0x42);
 

@@ -25,11 +25,13 @@ using Files = std::map<std::string, std::vector<uint8_t>>;
 
 const fs::path kVectors = fs::path(ENGINE_TESTDATA_DIR) / "cabs";
 
-fs::path WorkFolder() {
+fs::path WorkFolder()
+{
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(test->test_suite_name()) + "_" + test->name();
     for (char& c : name) {
-        if (c == '/') c = '_';
+        if (c == '/')
+            c = '_';
     }
     const fs::path folder = fs::path(ENGINE_BINARY_DIR) / "quantum_test_work" / name;
     fs::remove_all(folder);
@@ -37,12 +39,14 @@ fs::path WorkFolder() {
     return folder;
 }
 
-std::vector<uint8_t> ReadAll(const fs::path& path) {
+std::vector<uint8_t> ReadAll(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-void WriteAll(const fs::path& path, const std::vector<uint8_t>& bytes) {
+void WriteAll(const fs::path& path, const std::vector<uint8_t>& bytes)
+{
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
@@ -52,14 +56,19 @@ void WriteAll(const fs::path& path, const std::vector<uint8_t>& bytes) {
 constexpr intptr_t kFirstOutput = 0x40000000;
 std::map<intptr_t, std::vector<uint8_t>> gOutputs;
 
-int WriteOutput(intptr_t handle, const void* buffer, unsigned int count) {
-    if (handle < kFirstOutput) return CabToolWrite(handle, buffer, count);
+int WriteOutput(intptr_t handle, const void* buffer, unsigned int count)
+{
+    if (handle < kFirstOutput)
+        return CabToolWrite(handle, buffer, count);
     const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
     gOutputs[handle].insert(gOutputs[handle].end(), bytes, bytes + count);
     return int(count);
 }
 
-int CloseAny(intptr_t handle) { return handle >= kFirstOutput ? 0 : CabToolClose(handle); }
+int CloseAny(intptr_t handle)
+{
+    return handle >= kFirstOutput ? 0 : CabToolClose(handle);
+}
 
 struct Extraction {
     const std::vector<std::string>* wanted = nullptr;  // null: every member
@@ -70,11 +79,13 @@ struct Extraction {
     bool ok = false;
 };
 
-intptr_t Handle(CabNotificationType type, CabNotification* n) {
+intptr_t Handle(CabNotificationType type, CabNotification* n)
+{
     Extraction& run = *static_cast<Extraction*>(n->userContext);
     if (type == CopyFile) {
         const std::string name = n->text1;
-        if (run.wanted && std::find(run.wanted->begin(), run.wanted->end(), name) == run.wanted->end()) return 0;
+        if (run.wanted && std::find(run.wanted->begin(), run.wanted->end(), name) == run.wanted->end())
+            return 0;
         run.names[run.nextHandle] = name;
         gOutputs[run.nextHandle].clear();
         return run.nextHandle++;
@@ -86,13 +97,15 @@ intptr_t Handle(CabNotificationType type, CabNotification* n) {
     return 0;
 }
 
-Extraction ExtractWithEngine(const fs::path& cabinet, const std::vector<std::string>* wanted = nullptr) {
+Extraction ExtractWithEngine(const fs::path& cabinet, const std::vector<std::string>* wanted = nullptr)
+{
     Extraction run;
     run.wanted = wanted;
     CabDecoder* decoder = CreateCabDecoder(CabToolAllocate, CabToolFree, CabToolOpen, CabToolRead, WriteOutput,
                                            CloseAny, CabToolSeek, kCabProcessor386, &run.errors);
     EXPECT_NE(decoder, nullptr);
-    if (!decoder) return run;
+    if (!decoder)
+        return run;
     const std::string name = cabinet.filename().string();
     const std::string folder = cabinet.parent_path().string() + "/";
     run.ok = CopyCabinet(decoder, name.c_str(), folder.c_str(), 0, Handle, nullptr, &run) == 1;
@@ -102,22 +115,30 @@ Extraction ExtractWithEngine(const fs::path& cabinet, const std::vector<std::str
 
 // --- cabextract, the independent decoder ------------------------------------
 
-bool HaveCabextract() { return std::system("cabextract --version > /dev/null 2>&1") == 0; }
+bool HaveCabextract()
+{
+    return std::system("cabextract --version > /dev/null 2>&1") == 0;
+}
 
-int Cabextract(const std::string& arguments) {
+int Cabextract(const std::string& arguments)
+{
     return std::system(("cabextract -q " + arguments + " > /dev/null 2>&1").c_str());
 }
 
 // Member names as stored ('\' between folders), read back from cabextract's output folder.
-Files ExtractWithCabextract(const fs::path& cabinet, const fs::path& folder, const std::string& filter = "") {
+Files ExtractWithCabextract(const fs::path& cabinet, const fs::path& folder, const std::string& filter = "")
+{
     Files files;
     const std::string options = filter.empty() ? "" : "-F " + filter + " ";
-    if (Cabextract(options + "-d '" + folder.string() + "' '" + cabinet.string() + "'") != 0) return files;
+    if (Cabextract(options + "-d '" + folder.string() + "' '" + cabinet.string() + "'") != 0)
+        return files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_regular_file()) continue;
+        if (!entry.is_regular_file())
+            continue;
         std::string name = fs::relative(entry.path(), folder).string();
         for (char& c : name) {
-            if (c == '/') c = '\\';
+            if (c == '/')
+                c = '\\';
         }
         files[name] = ReadAll(entry.path());
     }
@@ -128,11 +149,12 @@ Files ExtractWithCabextract(const fs::path& cabinet, const fs::path& folder, con
 
 struct CabinetCase {
     const char* name;
-    bool allKinds;          // false: only an empty and a one-byte member
+    bool allKinds;           // false: only an empty and a one-byte member
     size_t folderSizeLimit;  // > 0: several folders
 };
 
-Files MembersFor(const CabinetCase& c) {
+Files MembersFor(const CabinetCase& c)
+{
     Files members;
     members["empty.txt"] = {};
     if (!c.allKinds) {
@@ -140,20 +162,23 @@ Files MembersFor(const CabinetCase& c) {
         return members;
     }
     for (const quantum_test::Input& input : quantum_test::StandardInputs()) {
-        if (input.name != "empty") members["data\\" + input.name + ".bin"] = input.bytes;
+        if (input.name != "empty")
+            members["data\\" + input.name + ".bin"] = input.bytes;
     }
     return members;
 }
 
 std::vector<uint8_t> WriteQuantumCabinet(const Files& members, int windowBits, size_t folderSizeLimit,
-                                         bool checksums = true) {
+                                         bool checksums = true)
+{
     quantum::RegisterQuantumCompressor();
     cabwriter::Options options;
     options.compressionType = cabwriter::QuantumType(windowBits);
     options.folderSizeLimit = folderSizeLimit;
     options.checksums = checksums;
     cabwriter::CabWriter writer(options);
-    for (const auto& [name, bytes] : members) writer.AddMember({name, bytes});
+    for (const auto& [name, bytes] : members)
+        writer.AddMember({name, bytes});
     std::vector<uint8_t> cabinet;
     std::string error;
     EXPECT_TRUE(writer.Write(cabinet, &error)) << error;
@@ -168,8 +193,10 @@ constexpr CabinetCase kCabinetCases[] = {
 
 class QuantumCabinets : public testing::TestWithParam<int> {};
 
-TEST_P(QuantumCabinets, CabextractAndTheEngineExtractWhatWentIn) {
-    if (!HaveCabextract()) GTEST_SKIP() << "cabextract is not installed";
+TEST_P(QuantumCabinets, CabextractAndTheEngineExtractWhatWentIn)
+{
+    if (!HaveCabextract())
+        GTEST_SKIP() << "cabextract is not installed";
     const int windowBits = GetParam();
     const fs::path work = WorkFolder();
     for (const CabinetCase& c : kCabinetCases) {
@@ -196,7 +223,8 @@ INSTANTIATE_TEST_SUITE_P(WindowBits, QuantumCabinets, testing::Values(10, 15, 21
 constexpr size_t kFolderTypeOffset = 36 + 6;
 constexpr size_t kFolderDataOffset = 36;
 
-TEST(QuantumCabinet, WindowBitsNineAndTwentyTwoAreRefused) {
+TEST(QuantumCabinet, WindowBitsNineAndTwentyTwoAreRefused)
+{
     const fs::path work = WorkFolder();
     const Files members = {{"a.txt", quantum_test::TextBytes(5000)}};
     const std::vector<uint8_t> cabinet = WriteQuantumCabinet(members, 10, 0, false);
@@ -218,7 +246,8 @@ TEST(QuantumCabinet, WindowBitsNineAndTwentyTwoAreRefused) {
     }
 }
 
-TEST(QuantumCabinet, ABlockMissingItsLastByteFails) {
+TEST(QuantumCabinet, ABlockMissingItsLastByteFails)
+{
     const fs::path work = WorkFolder();
     const Files members = {{"a.txt", quantum_test::TextBytes(20000)}};
     std::vector<uint8_t> cabinet = WriteQuantumCabinet(members, 16, 0, false);
@@ -235,8 +264,10 @@ TEST(QuantumCabinet, ABlockMissingItsLastByteFails) {
 
 // Made by the original compressor (window 2^18): the one real sample. The
 // LZX member in front of it is skipped, so its folder is never selected.
-TEST(QuantumCabinet, TheOriginalCompressorsSampleDecodes) {
-    if (!HaveCabextract()) GTEST_SKIP() << "cabextract is not installed";
+TEST(QuantumCabinet, TheOriginalCompressorsSampleDecodes)
+{
+    if (!HaveCabextract())
+        GTEST_SKIP() << "cabextract is not installed";
     const fs::path sample = kVectors / "mszip_lzx_qtm.cab";
     const Files expected = ExtractWithCabextract(sample, WorkFolder(), "qtm.txt");
     ASSERT_EQ(expected.count("qtm.txt"), 1u);
@@ -247,7 +278,8 @@ TEST(QuantumCabinet, TheOriginalCompressorsSampleDecodes) {
 }
 
 // Vectors from another decoder's bug reports; each ends with a defined error.
-TEST(QuantumCabinet, DamagedVectorsEndWithADefinedError) {
+TEST(QuantumCabinet, DamagedVectorsEndWithADefinedError)
+{
     const struct {
         const char* name;
         CabError code;

@@ -17,20 +17,32 @@ namespace {
 
 using quantum_test::Input;
 
-void* Allocate(size_t size) { return malloc(size); }
-void Free(void* memory) { free(memory); }
+void* Allocate(size_t size)
+{
+    return malloc(size);
+}
+void Free(void* memory)
+{
+    free(memory);
+}
 
-CabCodecSetup SetupFor(int windowBits) { return CabCodecSetup{Allocate, Free, nullptr, windowBits, 1}; }
+CabCodecSetup SetupFor(int windowBits)
+{
+    return CabCodecSetup{Allocate, Free, nullptr, windowBits, 1};
+}
 
 // A codec that is destroyed when the test ends.
 class Codec {
 public:
     explicit Codec(int windowBits) : error_(CreateQuantumCodec(SetupFor(windowBits), codec_)) {}
-    ~Codec() {
-        if (codec_.operations) codec_.operations->destroy(codec_.instance);
+    ~Codec()
+    {
+        if (codec_.operations)
+            codec_.operations->destroy(codec_.instance);
     }
     CabError error() const { return error_; }
-    bool Decode(const std::vector<uint8_t>& in, uint32_t blockSize, std::vector<uint8_t>& out) {
+    bool Decode(const std::vector<uint8_t>& in, uint32_t blockSize, std::vector<uint8_t>& out)
+    {
         std::vector<uint8_t> buffer(kCabBlockSize);
         uint32_t produced = 0;
         if (!codec_.operations->decode(codec_.instance, in.data(), uint32_t(in.size()), buffer.data(), blockSize,
@@ -53,7 +65,8 @@ struct Block {
     uint32_t size;
 };
 
-std::vector<Block> CompressFolder(const std::vector<uint8_t>& data, int windowBits, int level = 4) {
+std::vector<Block> CompressFolder(const std::vector<uint8_t>& data, int windowBits, int level = 4)
+{
     quantum::Compressor compressor(windowBits, level);
     std::vector<Block> blocks;
     for (size_t at = 0; at < data.size(); at += kCabBlockSize) {
@@ -65,16 +78,19 @@ std::vector<Block> CompressFolder(const std::vector<uint8_t>& data, int windowBi
     return blocks;
 }
 
-bool DecodeFolder(Codec& codec, const std::vector<Block>& blocks, std::vector<uint8_t>& out) {
+bool DecodeFolder(Codec& codec, const std::vector<Block>& blocks, std::vector<uint8_t>& out)
+{
     for (const Block& block : blocks) {
-        if (!codec.Decode(block.compressed, block.size, out)) return false;
+        if (!codec.Decode(block.compressed, block.size, out))
+            return false;
     }
     return true;
 }
 
 class RoundTrip : public testing::TestWithParam<int> {};
 
-TEST_P(RoundTrip, EveryInputDecodesToItself) {
+TEST_P(RoundTrip, EveryInputDecodesToItself)
+{
     const int windowBits = GetParam();
     Codec codec(windowBits);
     ASSERT_EQ(codec.error(), CabError::None);
@@ -90,19 +106,21 @@ TEST_P(RoundTrip, EveryInputDecodesToItself) {
 
 INSTANTIATE_TEST_SUITE_P(WindowBits, RoundTrip, testing::Values(10, 12, 15, 17, 21));
 
-TEST(QuantumCodec, WindowBitsOutsideTenToTwentyOneAreRefused) {
+TEST(QuantumCodec, WindowBitsOutsideTenToTwentyOneAreRefused)
+{
     const struct {
         int windowBits;
         CabError error;
-    } cases[] = {{0, CabError::DecompressFail},  {9, CabError::DecompressFail}, {10, CabError::None},
-                 {21, CabError::None},           {22, CabError::DecompressFail}, {31, CabError::DecompressFail}};
+    } cases[] = {{0, CabError::DecompressFail}, {9, CabError::DecompressFail},  {10, CabError::None},
+                 {21, CabError::None},          {22, CabError::DecompressFail}, {31, CabError::DecompressFail}};
     for (const auto& c : cases) {
         Codec codec(c.windowBits);
         EXPECT_EQ(codec.error(), c.error) << c.windowBits;
     }
 }
 
-TEST(QuantumCodec, NoMemoryForTheWindowIsAllocFail) {
+TEST(QuantumCodec, NoMemoryForTheWindowIsAllocFail)
+{
     static int allocations;
     allocations = 0;
     const CabAllocate firstOnly = [](size_t size) -> void* { return ++allocations == 1 ? malloc(size) : nullptr; };
@@ -113,7 +131,8 @@ TEST(QuantumCodec, NoMemoryForTheWindowIsAllocFail) {
 
 // A history that crosses folders would make a folder's bytes depend on the
 // folder decoded before it.
-TEST(QuantumCodec, ResetStartsAFolderWithNewModelsAndNoHistory) {
+TEST(QuantumCodec, ResetStartsAFolderWithNewModelsAndNoHistory)
+{
     const std::vector<uint8_t> data = quantum_test::TextBytes(70000);
     Codec codec(15);
     std::vector<uint8_t> first, second;
@@ -128,7 +147,8 @@ TEST(QuantumCodec, ResetStartsAFolderWithNewModelsAndNoHistory) {
     EXPECT_FALSE(DecodeFolder(codec, blocks, third) && third == data);
 }
 
-TEST(QuantumCodec, ATruncatedBlockFailsInsteadOfProducingZeros) {
+TEST(QuantumCodec, ATruncatedBlockFailsInsteadOfProducingZeros)
+{
     const std::vector<uint8_t> data = quantum_test::TextBytes(kCabBlockSize);
     const std::vector<Block> blocks = CompressFolder(data, 16);
     ASSERT_EQ(blocks.size(), 1u);
@@ -145,13 +165,15 @@ TEST(QuantumCodec, ATruncatedBlockFailsInsteadOfProducingZeros) {
 }
 
 // Blocks written symbol by symbol, for the cases a compressor never makes.
-std::vector<uint8_t> Encode(quantum::BlockEncoder& encoder) {
+std::vector<uint8_t> Encode(quantum::BlockEncoder& encoder)
+{
     std::vector<uint8_t> out;
     encoder.FinishBlock(out);
     return out;
 }
 
-TEST(QuantumCodec, AMatchReachingBeforeTheFolderFails) {
+TEST(QuantumCodec, AMatchReachingBeforeTheFolderFails)
+{
     quantum::BlockEncoder encoder(12);
     encoder.Literal('x');
     encoder.Literal('y');
@@ -161,7 +183,8 @@ TEST(QuantumCodec, AMatchReachingBeforeTheFolderFails) {
     EXPECT_FALSE(codec.Decode(Encode(encoder), 5, out));
 }
 
-TEST(QuantumCodec, AMatchRunningPastTheBlockFails) {
+TEST(QuantumCodec, AMatchRunningPastTheBlockFails)
+{
     quantum::BlockEncoder encoder(12);
     encoder.Literal('x');
     ASSERT_TRUE(encoder.Match(10, 1));
@@ -174,11 +197,13 @@ TEST(QuantumCodec, AMatchRunningPastTheBlockFails) {
 }
 
 // The longest offset is the window size: the byte about to be overwritten.
-TEST(QuantumCodec, AMatchMayReachBackTheWholeWindowAcrossBlocks) {
+TEST(QuantumCodec, AMatchMayReachBackTheWholeWindowAcrossBlocks)
+{
     const int windowBits = 10;
     const std::vector<uint8_t> first = quantum_test::RandomBytes(1024, 5);
     quantum::BlockEncoder encoder(windowBits);
-    for (uint8_t b : first) encoder.Literal(b);
+    for (uint8_t b : first)
+        encoder.Literal(b);
     const std::vector<uint8_t> block1 = Encode(encoder);
     ASSERT_TRUE(encoder.Match(259, 1024));
     ASSERT_TRUE(encoder.Match(5, 1024));
@@ -195,7 +220,8 @@ TEST(QuantumCodec, AMatchMayReachBackTheWholeWindowAcrossBlocks) {
 }
 
 // The data blocks of two damaged outside vectors, decoded on their own.
-TEST(QuantumCodec, TheBlocksOfDamagedVectorsFail) {
+TEST(QuantumCodec, TheBlocksOfDamagedVectorsFail)
+{
     const struct {
         const char* name;
         size_t blockHeader;  // offset of the data-block header in the file
@@ -221,7 +247,8 @@ TEST(QuantumCodec, TheBlocksOfDamagedVectorsFail) {
     }
 }
 
-TEST(QuantumCodec, CallsOnAForeignInstanceFail) {
+TEST(QuantumCodec, CallsOnAForeignInstanceFail)
+{
     struct {
         uint32_t tag;
         uint8_t rest[64];

@@ -11,7 +11,8 @@ struct Input {
     std::vector<uint8_t> bytes;
 };
 
-inline std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed) {
+inline std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed)
+{
     std::vector<uint8_t> out(size);
     uint32_t x = seed;
     for (uint8_t& b : out) {
@@ -23,21 +24,24 @@ inline std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed) {
     return out;
 }
 
-inline std::vector<uint8_t> TextBytes(size_t size) {
-    static const char* const kWords[] = {"setup ", "cabinet ", "folder ", "window ", "the ", "of ",
-                                         "Quantum ", "data\r\n", "block ", "and ", "install ", "%d "};
+inline std::vector<uint8_t> TextBytes(size_t size)
+{
+    static const char* const kWords[] = {"setup ",   "cabinet ", "folder ", "window ", "the ",     "of ",
+                                         "Quantum ", "data\r\n", "block ",  "and ",    "install ", "%d "};
     std::vector<uint8_t> out;
     uint32_t x = 12345;
     while (out.size() < size) {
         x = x * 1103515245 + 12345;
         const char* word = kWords[(x >> 16) % 12];
-        while (*word && out.size() < size) out.push_back(uint8_t(*word++));
+        while (*word && out.size() < size)
+            out.push_back(uint8_t(*word++));
     }
     return out;
 }
 
 // Machine-code-like data: short repeated structures with varying fields.
-inline std::vector<uint8_t> BinaryBytes(size_t size) {
+inline std::vector<uint8_t> BinaryBytes(size_t size)
+{
     std::vector<uint8_t> out(size);
     uint32_t x = 99;
     for (size_t i = 0; i < size; ++i) {
@@ -48,14 +52,17 @@ inline std::vector<uint8_t> BinaryBytes(size_t size) {
     return out;
 }
 
-inline std::vector<uint8_t> RunBytes(size_t size) {
+inline std::vector<uint8_t> RunBytes(size_t size)
+{
     std::vector<uint8_t> out(size, 'a');
-    for (size_t i = size / 3; i < size; ++i) out[i] = 0;
+    for (size_t i = size / 3; i < size; ++i)
+        out[i] = 0;
     return out;
 }
 
 // The kinds of data every round trip covers.
-inline std::vector<Input> StandardInputs() {
+inline std::vector<Input> StandardInputs()
+{
     std::vector<Input> inputs;
     inputs.push_back({"empty", {}});
     inputs.push_back({"one_byte", {0x5A}});

@@ -38,7 +38,8 @@ struct FileCase {
 };
 
 const FileCase kFileCases[] = {
-    {"three lines with CR LF", "E:\\Setup\\setup.exe\r\n-SetDir\r\nD:\\Apps\\Temp\\Prod\r\n",
+    {"three lines with CR LF",
+     "E:\\Setup\\setup.exe\r\n-SetDir\r\nD:\\Apps\\Temp\\Prod\r\n",
      {"E:\\Setup\\setup.exe", "-SetDir", "D:\\Apps\\Temp\\Prod"}},
     {"a carriage return inside a line", "ab\rcd\n", {"ab"}},
     {"no trailing line feed", "a\nb", {"a", "b"}},
@@ -46,7 +47,10 @@ const FileCase kFileCases[] = {
     {"lines are not trimmed", " -JustExec\n", {" -JustExec"}},
     {"quotes stay", "\"C:\\a b\"\n", {"\"C:\\a b\""}},
     {"a lead byte before a line feed is an ordinary byte", "\x95\nx\n", {"\x95", "x"}},
-    {"Ctrl+Z ends the file as in text mode", "a\nb\x1A" "c\nd\n", {"a", "b"}},
+    {"Ctrl+Z ends the file as in text mode",
+     "a\nb\x1A"
+     "c\nd\n",
+     {"a", "b"}},
     {"empty file", "", {}},
 };
 
@@ -141,9 +145,9 @@ struct SplitCase {
 const SplitCase kSplitCases[] = {
     {"E:\\Setup\\setup.exe", "E:\\Setup\\", "setup.exe"},
     {"setup.exe", "setup.exe", "setup.exe"},
-    {"E:\\\x95\x5C.exe", "E:\\", "\x95\x5C.exe"},          // the pair's 0x5C is no separator
+    {"E:\\\x95\x5C.exe", "E:\\", "\x95\x5C.exe"},  // the pair's 0x5C is no separator
     {"", "", ""},
-    {std::string(600, 'a') + "\\x.exe", "", "x.exe"},     // a folder too long for its buffer stays empty
+    {std::string(600, 'a') + "\\x.exe", "", "x.exe"},  // a folder too long for its buffer stays empty
 };
 
 TEST(SplitOwnPath, Cases)
@@ -165,12 +169,9 @@ struct ModeCase {
 TEST(ChooseInstallMode, Cases)
 {
     const ModeCase cases[] = {
-        {"unquilbex.exe", {"x"}, 0},
-        {"UNQUILBEX.EXE", {"x"}, 0},
-        {"UnQuilBex.Exe", {"x"}, 0},
-        {"unquilbex.exe.bak", {"x"}, 1},
-        {"setup.exe", {"x", "-u"}, 0},
-        {"setup.exe", {"-u"}, 1},     // entry 0 is never an option
+        {"unquilbex.exe", {"x"}, 0},   {"UNQUILBEX.EXE", {"x"}, 0},
+        {"UnQuilBex.Exe", {"x"}, 0},   {"unquilbex.exe.bak", {"x"}, 1},
+        {"setup.exe", {"x", "-u"}, 0}, {"setup.exe", {"-u"}, 1},  // entry 0 is never an option
         {"setup.exe", {"x", "-U"}, 1},
     };
     for (ModeCase c : cases) {
@@ -196,15 +197,19 @@ struct RewriteCase {
 TEST(RewriteTempComponents, Cases)
 {
     const RewriteCase cases[] = {
-        {"D:\\Work\\Temp\\Prod", 1, "D:\\Work\\tteemmppann\\Prod",
+        {"D:\\Work\\Temp\\Prod",
+         1,
+         "D:\\Work\\tteemmppann\\Prod",
          {"D:\\Work\\tteemmppann", "D:\\Work\\tteemmppann\\Prod"}},
         {"D:\\Work\\Prod", 0, "D:\\Work\\Prod", {}},
         {"D:\\Temp", 0, "D:\\Temp", {}},
-        {"D:\\Temp\\x", 0, "D:\\Temp\\x", {}},              // the first level is never examined
+        {"D:\\Temp\\x", 0, "D:\\Temp\\x", {}},  // the first level is never examined
         {"D:\\", 0, "D:\\", {}},
         {"", 0, "", {}},
         {"\\\\server\\share\\tmp", 1, "\\\\server\\share\\tteemmppann", {"\\\\server\\share\\tteemmppann"}},
-        {"D:\\a\\TMP\\b\\temp", 1, "D:\\a\\tteemmppann\\b\\tteemmppann",
+        {"D:\\a\\TMP\\b\\temp",
+         1,
+         "D:\\a\\tteemmppann\\b\\tteemmppann",
          {"D:\\a\\tteemmppann", "D:\\a\\tteemmppann\\b", "D:\\a\\tteemmppann\\b\\tteemmppann"}},
         {"D:\\a\\tmpfiles\\IG1A.tmp", 0, "D:\\a\\tmpfiles\\IG1A.tmp", {}},
         {"D:\\a\\temp\\", 1, "D:\\a\\tteemmppann\\", {"D:\\a\\tteemmppann", "D:\\a\\tteemmppann\\"}},
@@ -233,7 +238,7 @@ TEST(RewriteTempComponents, ResultTooLongLeavesThePathAndCreatesNothing)
 
 TEST(EvaluateOptions, FlagsValuesAndImpliedRunOnly)
 {
-    std::vector<std::string> texts = {"E:\\setup.exe", "-JustDecomp", "-SetDir", "D:\\Apps\\Temp\\Prod",
+    std::vector<std::string> texts = {"E:\\setup.exe", "-JustDecomp",   "-SetDir",    "D:\\Apps\\Temp\\Prod",
                                       "-srcInstaller", "E:\\setup.exe", "-ForceUser", "-ForceAdmin"};
     std::vector<char*> entries = Vector(texts);
     RunOptions options{};

@@ -17,13 +17,10 @@ struct PerUserCase {
 };
 
 const PerUserCase kPerUserCases[] = {
-    {false, false, "%ProgramFilesOrUser%\\Prod", true},
-    {false, false, "%ProgramFilesOrUser%", true},
+    {false, false, "%ProgramFilesOrUser%\\Prod", true},  {false, false, "%ProgramFilesOrUser%", true},
     {false, false, "%programfilesoruser%\\Prod", false},  // the comparison is case-sensitive
-    {false, false, "%ProgramFiles%\\Prod", false},
-    {false, true, "%ProgramFilesOrUser%\\Prod", false},
-    {true, false, "%ProgramFilesOrUser%\\Prod", false},
-    {false, false, "", false},
+    {false, false, "%ProgramFiles%\\Prod", false},       {false, true, "%ProgramFilesOrUser%\\Prod", false},
+    {true, false, "%ProgramFilesOrUser%\\Prod", false},  {false, false, "", false},
 };
 
 TEST(DecidePerUserInstall, Cases)
@@ -39,11 +36,9 @@ struct RootCase {
 };
 
 const RootCase kRootCases[] = {
-    {true, true, true, RegistryRoot::LocalMachine, 23},   // "-ForceAdmin" wins
-    {true, false, true, RegistryRoot::LocalMachine, 23},
-    {false, true, false, RegistryRoot::CurrentUser, 2},
-    {false, false, true, RegistryRoot::CurrentUser, 2},
-    {false, false, false, RegistryRoot::LocalMachine, 23},
+    {true, true, true, RegistryRoot::LocalMachine, 23},  // "-ForceAdmin" wins
+    {true, false, true, RegistryRoot::LocalMachine, 23}, {false, true, false, RegistryRoot::CurrentUser, 2},
+    {false, false, true, RegistryRoot::CurrentUser, 2},  {false, false, false, RegistryRoot::LocalMachine, 23},
 };
 
 TEST(ChooseRegistryRoot, Cases)
@@ -64,14 +59,13 @@ TEST(SetupTexts, FailureTexts)
 
 TEST(SetupTexts, RightsTextsAreJapaneseOnly)
 {
-    EXPECT_EQ(AdminRequiredText(false, false),
-              ToShiftJis("本ソフトウェアのアンインストールには管理者権限が必要です。\n"
-                         "管理者権限を持つユーザーでアンインストールしてください。"));
-    EXPECT_EQ(AdminRequiredText(true, true),
-              ToShiftJis("本ソフトウェアの実行には管理者権限が必要です。\n管理者権限を持つユーザーで実行してください。"));
-    EXPECT_EQ(AdminRequiredText(true, false),
-              ToShiftJis("本ソフトウェアのインストールには管理者権限が必要です。\n"
-                         "管理者権限を持つユーザーでインストールしてください。"));
+    EXPECT_EQ(AdminRequiredText(false, false), ToShiftJis("本ソフトウェアのアンインストールには管理者権限が必要です。\n"
+                                                          "管理者権限を持つユーザーでアンインストールしてください。"));
+    EXPECT_EQ(
+        AdminRequiredText(true, true),
+        ToShiftJis("本ソフトウェアの実行には管理者権限が必要です。\n管理者権限を持つユーザーで実行してください。"));
+    EXPECT_EQ(AdminRequiredText(true, false), ToShiftJis("本ソフトウェアのインストールには管理者権限が必要です。\n"
+                                                         "管理者権限を持つユーザーでインストールしてください。"));
 }
 
 }  // namespace

@@ -24,18 +24,21 @@ struct FindCase {
 };
 
 const FindCase kFindCases[] = {
-    {932, "\x95\x5C", '\\', 1, -1},             // trail byte 0x5C of a pair is no backslash
+    {932, "\x95\x5C", '\\', 1, -1},  // trail byte 0x5C of a pair is no backslash
     {932, "\x95\x5C", '\\', 0, -1},
-    {1252, "\x95\x5C", '\\', 1, 1},             // single-byte code page: every byte counts
+    {1252, "\x95\x5C", '\\', 1, 1},  // single-byte code page: every byte counts
     {932, "a\\\x95\x5C\\b", '\\', 0, 4},
     {932, "a\\\x95\x5C\\b", '\\', 1, 1},
-    {932, "ab\x95", '\x95', 1, 2},              // a lead byte at the end is an ordinary byte
-    {932, "\x95 ", ' ', 1, 1},                 // lead byte without a valid trail byte: single
-    {932, "\x95" "a", 'a', 1, -1},              // 'a' is a trail byte: the pair hides it
-    {932, "\x81\x7F\\", '\\', 1, 2},            // 0x7F is no trail byte
-    {932, "\xA0\x5C", '\\', 1, 1},              // 0xA0 is no lead byte in Shift-JIS
+    {932, "ab\x95", '\x95', 1, 2},  // a lead byte at the end is an ordinary byte
+    {932, "\x95 ", ' ', 1, 1},      // lead byte without a valid trail byte: single
+    {932,
+     "\x95"
+     "a",
+     'a', 1, -1},                     // 'a' is a trail byte: the pair hides it
+    {932, "\x81\x7F\\", '\\', 1, 2},  // 0x7F is no trail byte
+    {932, "\xA0\x5C", '\\', 1, 1},    // 0xA0 is no lead byte in Shift-JIS
     {932, "", '\\', 1, -1},
-    {936, "\xA0\x5C", '\\', 1, -1},             // but it is one in code page 936
+    {936, "\xA0\x5C", '\\', 1, -1},  // but it is one in code page 936
 };
 
 TEST(FindByte, HonoursDoubleBytePairs)
@@ -71,12 +74,12 @@ const TokenCase kTokenCases[] = {
     {"\"unclosed text", 1, "unclosed text", 14},
     {"'single quoted' x", 1, "single quoted", 15},
     {"\"a'b\"", 1, "a'b", 5},
-    {"ab\"cd ef", 1, "ab\"cd", 5},               // quotes inside an unquoted token are bytes
+    {"ab\"cd ef", 1, "ab\"cd", 5},  // quotes inside an unquoted token are bytes
     {"", 0, "", 0},
     {" \t\r\n=,", 0, "", 6},
     {"\x95\x5C\x95\x5C x", 1, "\x95\x5C\x95\x5C", 4},
-    {"\x82\x20rest", 1, "\x82", 1},              // 0x20 is no trail byte: the space separates
-    {"\"\x83\x22\"", 1, "\x83", 3},              // 0x22 is no trail byte either: the quote closes
+    {"\x82\x20rest", 1, "\x82", 1},  // 0x20 is no trail byte: the space separates
+    {"\"\x83\x22\"", 1, "\x83", 3},  // 0x22 is no trail byte either: the quote closes
 };
 
 TEST(NextToken, Cases)
@@ -106,11 +109,9 @@ struct JoinCase {
 };
 
 const JoinCase kJoinCases[] = {
-    {"D:\\", "x", "D:\\x"},
-    {"D:\\a", "x", "D:\\a\\x"},
-    {"", "x", "x"},
-    {"\x95\x5C", "x", "\x95\x5C\\x"},            // trail byte 0x5C is no separator
-    {"D:\\a", "\\x", "D:\\a\\\\x"},              // the name is not examined
+    {"D:\\", "x", "D:\\x"},           {"D:\\a", "x", "D:\\a\\x"}, {"", "x", "x"},
+    {"\x95\x5C", "x", "\x95\x5C\\x"},  // trail byte 0x5C is no separator
+    {"D:\\a", "\\x", "D:\\a\\\\x"},    // the name is not examined
 };
 
 TEST(JoinPath, Cases)
@@ -187,9 +188,9 @@ TEST(Language, JapaneseIsThePrimaryLanguage0x11)
 {
     EXPECT_TRUE(IsJapaneseLayout(0x04110411));
     EXPECT_TRUE(IsJapaneseLayout(0xE0010411));
-    EXPECT_TRUE(IsJapaneseLayout(0x0811));      // a sublanguage bit set above the low 10 bits
+    EXPECT_TRUE(IsJapaneseLayout(0x0811));  // a sublanguage bit set above the low 10 bits
     EXPECT_FALSE(IsJapaneseLayout(0x04090409));
-    EXPECT_FALSE(IsJapaneseLayout(0x0412));     // Korean
+    EXPECT_FALSE(IsJapaneseLayout(0x0412));  // Korean
     EXPECT_FALSE(IsJapaneseLayout(0));
 }
 

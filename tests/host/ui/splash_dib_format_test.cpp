@@ -70,13 +70,11 @@ struct ColourCountCase {
 };
 
 const ColourCountCase kColourCountCases[] = {
-    {1, 0, 0, 2},         {4, 0, 0, 16},          {8, 0, 0, 256},
-    {16, 0, 0, 0},        {24, 0, 0, 0},          {32, 0, 0, 0},
-    {8, 16, 0, 16},       {8, 16, 40, 16},        // used counts before important
-    {8, 0, 20, 20},       {24, 0, 20, 20},        // important, when used is 0
-    {24, 10, 0, 10},      {8, 256, 0, 256},
-    {8, 257, 0, 0},       {8, 0, 257, 0},         // beyond 256 counts as 0
-    {8, 0xFFFFFFFF, 0, 0},                        // a negative count too
+    {1, 0, 0, 2},          {4, 0, 0, 16},    {8, 0, 0, 256}, {16, 0, 0, 0},
+    {24, 0, 0, 0},         {32, 0, 0, 0},    {8, 16, 0, 16}, {8, 16, 40, 16},  // used counts before important
+    {8, 0, 20, 20},        {24, 0, 20, 20},                                    // important, when used is 0
+    {24, 10, 0, 10},       {8, 256, 0, 256}, {8, 257, 0, 0}, {8, 0, 257, 0},   // beyond 256 counts as 0
+    {8, 0xFFFFFFFF, 0, 0},                                                     // a negative count too
     {8, 0x80000000, 0, 0},
 };
 
@@ -132,9 +130,18 @@ const DrawableCase kDrawableCases[] = {
     {"24 bits", With([](DibSpec& s) { s.bitCount = 24; }), 0, true},
     {"32 bits", With([](DibSpec& s) { s.bitCount = 32; }), 0, true},
     {"a short table named by colours used", With([](DibSpec& s) { s.coloursUsed = 2; }), 0, true},
-    {"24 bits with a table", With([](DibSpec& s) { s.bitCount = 24; s.coloursUsed = 4; }), 0, true},
+    {"24 bits with a table", With([](DibSpec& s) {
+         s.bitCount = 24;
+         s.coloursUsed = 4;
+     }),
+     0, true},
     {"trailing bytes are harmless", {}, 100, true},
-    {"largest side", With([](DibSpec& s) { s.width = kMaxSplashDibSide; s.height = 1; s.bitCount = 1; }), 0, true},
+    {"largest side", With([](DibSpec& s) {
+         s.width = kMaxSplashDibSide;
+         s.height = 1;
+         s.bitCount = 1;
+     }),
+     0, true},
     {"one byte short of the last row", {}, -1, false},
     {"header only", {}, -(1024 + 12), false},
     {"not even a header", {}, -(1024 + 13), false},
@@ -146,10 +153,27 @@ const DrawableCase kDrawableCases[] = {
     {"negative width", With([](DibSpec& s) { s.width = -4; }), 0, false},
     {"height 0", With([](DibSpec& s) { s.height = 0; }), 0, false},
     {"top-down (negative height)", With([](DibSpec& s) { s.height = -3; }), 12, false},
-    {"too wide", With([](DibSpec& s) { s.width = kMaxSplashDibSide + 1; s.height = 1; s.bitCount = 1; }), 0, false},
-    {"too high", With([](DibSpec& s) { s.height = kMaxSplashDibSide + 1; s.width = 1; s.bitCount = 1; }), 0, false},
-    {"width near the integer limit", With([](DibSpec& s) { s.width = INT32_MAX; s.bitCount = 32; }), 0, false},
-    {"rows far beyond the block", With([](DibSpec& s) { s.width = s.height = kMaxSplashDibSide; s.bitCount = 32; }),
+    {"too wide", With([](DibSpec& s) {
+         s.width = kMaxSplashDibSide + 1;
+         s.height = 1;
+         s.bitCount = 1;
+     }),
+     0, false},
+    {"too high", With([](DibSpec& s) {
+         s.height = kMaxSplashDibSide + 1;
+         s.width = 1;
+         s.bitCount = 1;
+     }),
+     0, false},
+    {"width near the integer limit", With([](DibSpec& s) {
+         s.width = INT32_MAX;
+         s.bitCount = 32;
+     }),
+     0, false},
+    {"rows far beyond the block", With([](DibSpec& s) {
+         s.width = s.height = kMaxSplashDibSide;
+         s.bitCount = 32;
+     }),
      0, false},
     {"no planes", With([](DibSpec& s) { s.planes = 0; }), 0, false},
     {"two planes", With([](DibSpec& s) { s.planes = 2; }), 0, false},
@@ -157,7 +181,11 @@ const DrawableCase kDrawableCases[] = {
     {"2 bits per pixel", With([](DibSpec& s) { s.bitCount = 2; }), 0, false},
     {"64 bits per pixel", With([](DibSpec& s) { s.bitCount = 64; }), 0, false},
     {"run-length encoded", With([](DibSpec& s) { s.compression = 1; }), 0, false},
-    {"bit fields", With([](DibSpec& s) { s.bitCount = 16; s.compression = 3; }), 12, false},
+    {"bit fields", With([](DibSpec& s) {
+         s.bitCount = 16;
+         s.compression = 3;
+     }),
+     12, false},
     {"more colours used than any table holds", With([](DibSpec& s) { s.coloursUsed = 257; }), 4, false},
     // The pixels start behind 16 entries, but the system reads all 256 of an
     // 8-bit table when colours-used is 0: the table must fit too.

@@ -26,9 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!IsDrawableDib(data, size))
         return 0;
     const DibHeader header = ReadDibHeader(data);
-    const uint64_t tableEntries = header.coloursUsed != 0      ? header.coloursUsed
-                                  : header.bitCount <= 8 ? uint64_t{1} << header.bitCount
-                                                         : 0;
+    const uint64_t tableEntries = header.coloursUsed != 0 ? header.coloursUsed
+                                  : header.bitCount <= 8  ? uint64_t{1} << header.bitCount
+                                                          : 0;
     const uint64_t rowBytes = (static_cast<uint64_t>(header.width) * header.bitCount + 31) / 32 * 4;
     gSink = SumBytes(data, kDibHeaderSize + 4 * tableEntries) +
             SumBytes(data + DibPixelOffset(data), rowBytes * static_cast<uint64_t>(header.height)) +

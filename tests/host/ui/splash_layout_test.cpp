@@ -52,24 +52,58 @@ struct TextCase {
 };
 
 const TextCase kTextCases[] = {
-    {"Sample Product / Version 1.0 on 1024 x 768", 0, 0, 1024, 768, 14, 11, 0,
+    {"Sample Product / Version 1.0 on 1024 x 768",
+     0,
+     0,
+     1024,
+     768,
+     14,
+     11,
+     0,
      {true, 73, {256, 64}, true, 24, {446, 157}, {512, 201}}},
     {"empty name: nothing, even with version and note", 0, 0, 1024, 768, 0, 11, 5, {}},
     {"name alone", 0, 0, 1024, 768, 14, 0, 0, {true, 73, {256, 64}, false, 0, {}, {}}},
-    {"note takes the version's place when the version is empty", 0, 0, 1024, 768, 14, 0, 8,
+    {"note takes the version's place when the version is empty",
+     0,
+     0,
+     1024,
+     768,
+     14,
+     0,
+     8,
      {true, 73, {256, 64}, true, 24, {512, 157}, {464, 157}}},
     {"version and note", 0, 0, 1024, 768, 14, 11, 20, {true, 73, {256, 64}, true, 24, {446, 157}, {392, 201}}},
-    {"a short name is limited by a sixth of the height", 0, 0, 1024, 300, 2, 0, 0,
+    {"a short name is limited by a sixth of the height",
+     0,
+     0,
+     1024,
+     300,
+     2,
+     0,
+     0,
      {true, 50, {256, 25}, false, 0, {}, {}}},
     {"odd width: halved before it is doubled", 0, 0, 1023, 768, 14, 0, 0, {true, 73, {255, 64}, false, 0, {}, {}}},
     // half = (100 / 3) / 2 = 16; 30 x 16 > 300, so the height becomes (300 / 30) x 2,
     // but the centring keeps the nominal width and the line starts left of the window.
-    {"small lines too wide for the window", 0, 0, 300, 768, 3, 30, 10,
+    {"small lines too wide for the window",
+     0,
+     0,
+     300,
+     768,
+     3,
+     30,
+     10,
      {true, 100, {75, 64}, true, 20, {-90, 184}, {70, 224}}},
-    {"the rectangle's origin moves everything", 10, 20, 1024, 768, 14, 11, 0,
+    {"the rectangle's origin moves everything",
+     10,
+     20,
+     1024,
+     768,
+     14,
+     11,
+     0,
      {true, 73, {266, 84}, true, 24, {456, 177}, {522, 221}}},
-    {"a name longer than the width gives height 0", 0, 0, 100, 768, 120, 0, 0,
-     {true, 0, {25, 64}, false, 0, {}, {}}},
+    {"a name longer than the width gives height 0", 0, 0, 100, 768, 120, 0, 0, {true, 0, {25, 64}, false, 0, {}, {}}},
 };
 
 void ExpectLayout(const SplashTextLayout& actual, const SplashTextLayout& expected)
@@ -132,9 +166,12 @@ const DoubleByteCase kDoubleByteCases[] = {
     {932, "Sample Product", 0},
     {932, kJapaneseName, 1},
     {932, "Product \x83\x54", 1},
-    {932, "ab\x83", 0},    // a lead byte at the end has no partner
-    {932, "\x83 b", 0},    // a space is no trail byte
-    {932, "\x83" "a", 1},  // 'a' is one
+    {932, "ab\x83", 0},  // a lead byte at the end has no partner
+    {932, "\x83 b", 0},  // a space is no trail byte
+    {932,
+     "\x83"
+     "a",
+     1},  // 'a' is one
     {1252, kJapaneseName, 0},
 };
 
@@ -153,11 +190,9 @@ struct FaceCase {
 };
 
 const FaceCase kFaceCases[] = {
-    {true, "Sample Product", "Times New Roman"},
-    {true, kJapaneseName, kGothic},
+    {true, "Sample Product", "Times New Roman"}, {true, kJapaneseName, kGothic},
     {true, "Version 1.0", "Times New Roman"},  // chosen per line
-    {false, "Sample Product", "MS Sans Serif"},
-    {false, kJapaneseName, "MS Sans Serif"},
+    {false, "Sample Product", "MS Sans Serif"},  {false, kJapaneseName, "MS Sans Serif"},
 };
 
 TEST(SplashFaceFor, Cases)

@@ -18,8 +18,8 @@ const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Un
 
 struct FakeKey {
     std::vector<std::pair<std::string, std::string>> values;  // name, REG_SZ data
-    bool undeletable = false;     // deleting it fails
-    bool stubborn = false;        // deleting it reports success and leaves it
+    bool undeletable = false;                                 // deleting it fails
+    bool stubborn = false;                                    // deleting it reports success and leaves it
 };
 
 class FakeRegistry final : public RegistryEditor {
@@ -121,7 +121,8 @@ protected:
     void SetUp() override
     {
         registry.Add(kUninstall + "\\Other", {{"DisplayName", "Other"}});
-        registry.Add(kUninstall + "\\Prod", {{"DisplayName", "Prod"}, {"DisplayVersion", "1.0"},
+        registry.Add(kUninstall + "\\Prod", {{"DisplayName", "Prod"},
+                                             {"DisplayVersion", "1.0"},
                                              {"UninstallString", "\"C:\\Prod\\unquilbex.exe\" -u"}});
         registry.Add(kUninstall + "\\Prod\\installFiles", {{"file00000", "readme.txt"}, {"file00001", "bin\\a.exe"}});
     }

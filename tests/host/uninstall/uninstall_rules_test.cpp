@@ -37,7 +37,7 @@ const RecordedCase kRecordedCases[] = {
     {"../sentinel.txt", nullptr},
     {"bin\\..\\..\\sentinel.txt", nullptr},
     {"bin\\..", nullptr},
-    {"bin\\.. \\x", nullptr},   // Windows drops the trailing blank: ".."
+    {"bin\\.. \\x", nullptr},  // Windows drops the trailing blank: ".."
     {"bin\\.\\x", nullptr},
     {"bin\\\\x", nullptr},
     {"NUL", nullptr},
@@ -84,7 +84,7 @@ const RootCase kRootCases[] = {
     {"C:\\Prod\\", false},
     {"\\Prod", false},
     {"Prod", false},
-    {"\\\\server\\\x95\x5C", true},          // one share whose name ends in trail byte 0x5C
+    {"\\\\server\\\x95\x5C", true},  // one share whose name ends in trail byte 0x5C
     {"\\\\server\\\x95\x5C\\Prod", false},
 };
 
@@ -106,10 +106,10 @@ const SameCase kSameCases[] = {
     {"C:\\Windows\\", "C:\\Windows", true},
     {"C:\\Windows", "C:\\Windows\\system32", false},
     {"C:\\Window", "C:\\Windows", false},
-    {"C:\\Windows\\\\", "C:\\Windows", false},   // only one trailing backslash is ignored
+    {"C:\\Windows\\\\", "C:\\Windows", false},  // only one trailing backslash is ignored
     {"C:\\\x95\x5C", "C:\\\x95\x5C", true},
-    {"C:\\\x95\x5C", "C:\\\x95", false},         // the trail byte is no trailing backslash
-    {"C:\\\x83\x41", "C:\\\x83\x61", false},     // trail bytes are not letters
+    {"C:\\\x95\x5C", "C:\\\x95", false},      // the trail byte is no trailing backslash
+    {"C:\\\x83\x41", "C:\\\x83\x61", false},  // trail bytes are not letters
     {"", "", true},
 };
 

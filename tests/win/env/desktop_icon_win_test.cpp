@@ -78,13 +78,10 @@ TEST_F(DesktopIcons, ItemsAreMatchedThroughTheShellsMemory)
         const char* name;
         int index;  // -1: not found
     } cases[] = {
-        {"alpha", 0},       // the whole text in another case
-        {"ZETA", 3},
-        {"Tool", 2},        // the last text that contains it
-        {"beta", 1},        // the only text that contains it
-        {"Beta Tool", 1},
-        {"Delta", -1},
-        {"", -1},           // no icon has an empty text
+        {"alpha", 0},                               // the whole text in another case
+        {"ZETA", 3},      {"Tool", 2},              // the last text that contains it
+        {"beta", 1},                                // the only text that contains it
+        {"Beta Tool", 1}, {"Delta", -1}, {"", -1},  // no icon has an empty text
     };
     for (const auto& c : cases) {
         int index = -5;

@@ -15,8 +15,8 @@ public:
         : key_("Software\\Wine\\AppDefaults\\" + programName)
     {
         HKEY key;
-        if (!setting.empty() && RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                                nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        if (!setting.empty() && RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                                &key, nullptr) == ERROR_SUCCESS) {
             RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(setting.c_str()),
                            static_cast<DWORD>(setting.size() + 1));
             RegCloseKey(key);

@@ -19,19 +19,12 @@ struct WineVersionCase {
 };
 
 const WineVersionCase kWineVersionCases[] = {
-    {"win95", 1, 4, 0, 0, 17},
-    {"win98", 1, 4, 10, 0, 18},
-    {"winme", 1, 4, 90, 0, 19},
-    {"nt40", 2, 4, 0, 1, 34},
-    {"win2k", 2, 5, 0, 1, 35},
-    {"winxp", 2, 5, 1, 1, 36},
-    {"win2003", 2, 5, 2, 3, 37},   // a server without R2
-    {"vista", 2, 6, 0, 1, 41},     // workstation on a 64-bit system
-    {"win2008", 2, 6, 0, 3, 42},
-    {"win7", 2, 6, 1, 3, 43},      // Wine reports a server here
-    {"win8", 2, 6, 2, 1, 47},
-    {"win10", 2, 6, 2, 1, 47},     // as Windows does for programs without a manifest
-    {"", 2, 6, 1, 1, 45},          // Wine's default: Windows 7, 64-bit
+    {"win95", 1, 4, 0, 0, 17},   {"win98", 1, 4, 10, 0, 18}, {"winme", 1, 4, 90, 0, 19},  {"nt40", 2, 4, 0, 1, 34},
+    {"win2k", 2, 5, 0, 1, 35},   {"winxp", 2, 5, 1, 1, 36},  {"win2003", 2, 5, 2, 3, 37},  // a server without R2
+    {"vista", 2, 6, 0, 1, 41},                               // workstation on a 64-bit system
+    {"win2008", 2, 6, 0, 3, 42}, {"win7", 2, 6, 1, 3, 43},   // Wine reports a server here
+    {"win8", 2, 6, 2, 1, 47},    {"win10", 2, 6, 2, 1, 47},  // as Windows does for programs without a manifest
+    {"", 2, 6, 1, 1, 45},                                    // Wine's default: Windows 7, 64-bit
 };
 
 TEST(QueryOsVersionCode, UnderEveryWineVersion)

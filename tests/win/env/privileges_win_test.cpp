@@ -37,8 +37,7 @@ TEST(AskAdministratorQuery, Fallbacks)
 {
     EXPECT_EQ(AskAdministratorQuery("no-such-shell-library.dll", "IsUserAnAdmin"), 0)
         << "a shell that cannot be loaded: no administrator";
-    EXPECT_EQ(AskAdministratorQuery("kernel32.dll", "IsUserAnAdmin"), 1)
-        << "a shell without the query: administrator";
+    EXPECT_EQ(AskAdministratorQuery("kernel32.dll", "IsUserAnAdmin"), 1) << "a shell without the query: administrator";
 }
 
 struct EnableCase {
@@ -48,8 +47,9 @@ struct EnableCase {
 
 const EnableCase kEnableCases[] = {
     {0, {"SeTakeOwnershipPrivilege", "SeChangeNotifyPrivilege"}},
-    {1, {"SeTakeOwnershipPrivilege", "SeRestorePrivilege", "SeBackupPrivilege", "SeCreateGlobalPrivilege",
-         "SeChangeNotifyPrivilege"}},
+    {1,
+     {"SeTakeOwnershipPrivilege", "SeRestorePrivilege", "SeBackupPrivilege", "SeCreateGlobalPrivilege",
+      "SeChangeNotifyPrivilege"}},
 };
 
 // Each case runs in a fresh probe process, since enabled privileges stay on.

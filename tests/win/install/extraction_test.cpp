@@ -42,7 +42,10 @@ protected:
     }
     void TearDown() override { SetInstalledFileRecorder(nullptr); }
 
-    int ExtractProducts() { return ExtractCabinet(cabinet_.c_str(), destination_.c_str(), ProductMemberFilter, CountStart); }
+    int ExtractProducts()
+    {
+        return ExtractCabinet(cabinet_.c_str(), destination_.c_str(), ProductMemberFilter, CountStart);
+    }
 
     std::string work_, cabinet_, destination_;
 };
@@ -54,8 +57,8 @@ TEST_F(Extraction, ProductFilesLandWithTheirFoldersBytesAndAttributes)
         MemberOf("a\\b\\c.txt", 0x20),
         MemberOf("bin\\tool.exe", 0x21, 70000),  // read-only, over two data blocks
         MemberOf("$", 0x20),
-        MemberOf("hidden.sys", 0x06),            // hidden and system
-        MemberOf("flags.dat", 0xE1),             // run-after and name-is-UTF bits are dropped
+        MemberOf("hidden.sys", 0x06),  // hidden and system
+        MemberOf("flags.dat", 0xE1),   // run-after and name-is-UTF bits are dropped
         MemberOf("empty.txt", 0x20, 0),
         MemberOf("$MASK"),
     };
@@ -66,8 +69,8 @@ TEST_F(Extraction, ProductFilesLandWithTheirFoldersBytesAndAttributes)
 
     const ULONGLONG after = NowTicks();
     EXPECT_EQ(ListFolder(destination_), (std::vector<std::string>{"a", "bin", "empty.txt", "flags.dat", "hidden.sys"}));
-    EXPECT_EQ(gRecorded, (std::vector<std::string>{"a\\b\\c.txt", "bin\\tool.exe", "hidden.sys", "flags.dat",
-                                                   "empty.txt"}));
+    EXPECT_EQ(gRecorded,
+              (std::vector<std::string>{"a\\b\\c.txt", "bin\\tool.exe", "hidden.sys", "flags.dat", "empty.txt"}));
     EXPECT_EQ(gStarted, (std::vector<int32_t>{static_cast<int32_t>(members[1].data.size()), 70000,
                                               static_cast<int32_t>(members[4].data.size()),
                                               static_cast<int32_t>(members[5].data.size()), 0}));
@@ -138,18 +141,19 @@ TEST_P(HostileNames, EndTheExtractionAndWriteNothingOutside)
     EXPECT_EQ(gRecorded, std::vector<std::string>{"first.txt"}) << "a refused name is never recorded";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, HostileNames,
-    ::testing::Values(HostileCase{"ParentFolder", "..\\escape.txt", "~\\escape.txt"},
-                      HostileCase{"ParentFolderWithSlash", "../escape.txt", "~\\escape.txt"},
-                      HostileCase{"DeepParent", "sub\\..\\..\\escape.txt", "~\\escape.txt"},
-                      HostileCase{"ParentWithTrailingSpace", ".. \\escape.txt", "~\\escape.txt"},
-                      HostileCase{"DriveLetter", "C:\\engine-abs.txt", "C:\\engine-abs.txt"},
-                      HostileCase{"DriveRelative", "C:engine-rel.txt", "C:engine-rel.txt"},
-                      HostileCase{"RootRelative", "\\engine-root.txt", "\\engine-root.txt"},
-                      HostileCase{"Device", "CON", ""},
-                      HostileCase{"ControlByte", "bell\x07.txt", ""}),
-    [](const ::testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Names, HostileNames,
+                         ::testing::Values(HostileCase{"ParentFolder", "..\\escape.txt", "~\\escape.txt"},
+                                           HostileCase{"ParentFolderWithSlash", "../escape.txt", "~\\escape.txt"},
+                                           HostileCase{"DeepParent", "sub\\..\\..\\escape.txt", "~\\escape.txt"},
+                                           HostileCase{"ParentWithTrailingSpace", ".. \\escape.txt", "~\\escape.txt"},
+                                           HostileCase{"DriveLetter", "C:\\engine-abs.txt", "C:\\engine-abs.txt"},
+                                           HostileCase{"DriveRelative", "C:engine-rel.txt", "C:engine-rel.txt"},
+                                           HostileCase{"RootRelative", "\\engine-root.txt", "\\engine-root.txt"},
+                                           HostileCase{"Device", "CON", ""},
+                                           HostileCase{"ControlByte", "bell\x07.txt", ""}),
+                         [](const ::testing::TestParamInfo<HostileCase>& info) {
+                             return std::string(info.param.label);
+                         });
 
 TEST_F(Extraction, PathLongerThanFiveHundredElevenBytesIsRefused)
 {

@@ -125,8 +125,8 @@ TEST_F(RegistryReaders, ValuesUpToFiveHundredElevenBytesAreRead)
         int result;
         std::string value;
     } cases[] = {
-        {"plain", 1, "C:\\Tools"},     {"unterminated", 1, "C:\\Raw"},       {"longest", 1, std::string(511, 'a')},
-        {"tooLong", 0, ""},            {"fullWithoutTerminator", 0, ""},     {"expandable", 1, "%SystemRoot%\\x"},
+        {"plain", 1, "C:\\Tools"}, {"unterminated", 1, "C:\\Raw"},   {"longest", 1, std::string(511, 'a')},
+        {"tooLong", 0, ""},        {"fullWithoutTerminator", 0, ""}, {"expandable", 1, "%SystemRoot%\\x"},
         {"missing", 0, ""},
     };
     for (const auto& c : cases) {

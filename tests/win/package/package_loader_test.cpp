@@ -350,7 +350,8 @@ TEST_F(PackageLoader, FileOperationsMoveWholeCountsInPieces)
     FileHandle shared(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(shared.valid());
     EXPECT_TRUE(FileHandle(OpenForReading(path.c_str())).valid());
-    FileHandle writer(CreateFileA((path + "2").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
+    FileHandle writer(
+        CreateFileA((path + "2").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(writer.valid());
     EXPECT_FALSE(FileHandle(OpenForReading((path + "2").c_str())).valid());
 }

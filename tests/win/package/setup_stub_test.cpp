@@ -17,9 +17,10 @@
 namespace {
 
 constexpr char kStartFailedJapanese[] =
-    "\x83" "C\x83\x93\x83X\x83g\x81[\x83\x89\x81[\x82\xF0\x8BN\x93\xAE\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5"
-    "\x82\xB5\x82\xBD\x81" "B";
-
+    "\x83"
+    "C\x83\x93\x83X\x83g\x81[\x83\x89\x81[\x82\xF0\x8BN\x93\xAE\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5"
+    "\x82\xB5\x82\xBD\x81"
+    "B";
 
 // Each test works in a folder of its own, with TMP and TEMP pointing into it:
 // the installer's temporary folder is then <folder>\user\vbnxoPmet.
@@ -70,7 +71,8 @@ protected:
         return RunProgram(spec);
     }
 
-    std::string ExpectedReport(const std::string& engine, const std::string& stub, const std::vector<std::string>& lines)
+    std::string ExpectedReport(const std::string& engine, const std::string& stub,
+                               const std::vector<std::string>& lines)
     {
         std::string param = engine + "\r\n-srcInstaller\r\n" + stub + "\r\n";
         for (const std::string& line : lines)
@@ -103,7 +105,7 @@ TEST_F(SetupStub, UninstallerNameAddsTheRemovalOption)
         const char* name;
         bool uninstall;
     } cases[] = {
-        {"unquilbex.exe", true}, {"UNQUILBEX.EXE", true}, {"UnQuilBex.Exe", true},
+        {"unquilbex.exe", true}, {"UNQUILBEX.EXE", true},   {"UnQuilBex.Exe", true},
         {"setup.exe", false},    {"unquilbex2.exe", false}, {"xunquilbex.exe", false},
     };
     for (const auto& c : cases) {
@@ -171,8 +173,8 @@ protected:
     {
         mkpackage::Diagnostics d;
         mkpackage::Manifest manifest;
-        EXPECT_TRUE(mkpackage::ReadManifest(WindowsPath(ENGINE_SOURCE_DIR "/examples/sample/manifest.json"),
-                                            manifest, d))
+        EXPECT_TRUE(
+            mkpackage::ReadManifest(WindowsPath(ENGINE_SOURCE_DIR "/examples/sample/manifest.json"), manifest, d))
             << (d.errors.empty() ? "" : d.errors[0]);
         // A package for Windows 95 only: the engine refuses this system, which
         // it can tell only from the package's settings.
@@ -217,8 +219,7 @@ TEST_F(SetupExe, WrongSignatureGivesThePackageFailure)
     ASSERT_TRUE(run.started);
     EXPECT_FALSE(run.timedOut);
     ASSERT_EQ(1u, run.boxes.size());
-    EXPECT_TRUE(IsPackageFailure(run.boxes[0]))
-        << run.boxes[0].Caption(CP_UTF8) << " / " << run.boxes[0].Text(CP_UTF8);
+    EXPECT_TRUE(IsPackageFailure(run.boxes[0])) << run.boxes[0].Caption(CP_UTF8) << " / " << run.boxes[0].Text(CP_UTF8);
     EXPECT_TRUE(ListFolder(installerTemp_).empty());
 }
 

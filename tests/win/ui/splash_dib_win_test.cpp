@@ -66,17 +66,20 @@ const BadFileCase kBadFileCases[] = {
     {"file header only", [] { return GoodBitmap().substr(0, 14); }},
     {"cut in the information header", [] { return GoodBitmap().substr(0, 30); }},
     {"one pixel byte short", [] { return GoodBitmap().substr(0, GoodBitmap().size() - 1); }},
-    {"header of 108 bytes", [] {
+    {"header of 108 bytes",
+     [] {
          std::string b = GoodBitmap();
          b[14] = 108;
          return b;
      }},
-    {"top-down rows", [] {
+    {"top-down rows",
+     [] {
          std::string b = GoodBitmap();
          b[22] = static_cast<char>(0xFB), b[23] = b[24] = b[25] = static_cast<char>(0xFF);  // height -5
          return b;
      }},
-    {"run-length encoded", [] {
+    {"run-length encoded",
+     [] {
          std::string b = GoodBitmap();
          b[30] = 1;
          return b;

@@ -32,8 +32,8 @@ std::string Describe(Rgb c)
 // The colour the gradient has on a row of the client area.
 Rgb GradientAt(const RECT& client, int screenY)
 {
-    const SplashColour c = GradientRowColour(kGradientTop, kGradientBottom, screenY - client.top,
-                                             client.bottom - client.top);
+    const SplashColour c =
+        GradientRowColour(kGradientTop, kGradientBottom, screenY - client.top, client.bottom - client.top);
     return {c.red, c.green, c.blue};
 }
 
@@ -143,9 +143,9 @@ TEST_F(SplashWindowTest, ClassHasTheIconAndNoCursor)
     const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
     ASSERT_NE(group, nullptr);
     EXPECT_EQ(group[4] | group[5] << 8, 1) << "one image";
-    EXPECT_EQ(group[6], 32);   // width
-    EXPECT_EQ(group[7], 32);   // height
-    EXPECT_EQ(group[8], 0);    // colour count 0: 256 colours
+    EXPECT_EQ(group[6], 32);                   // width
+    EXPECT_EQ(group[7], 32);                   // height
+    EXPECT_EQ(group[8], 0);                    // colour count 0: 256 colours
     EXPECT_EQ(group[12] | group[13] << 8, 8);  // bits per pixel
 }
 
@@ -187,9 +187,8 @@ TEST_F(SplashWindowTest, ShowsTheProductTextsAfterTheBitmapStep)
     ASSERT_NE(window, nullptr);
     ShowBitmapStep(window);
     const RECT client = ClientRectOnScreen(window);
-    const Screenshot shot = CaptureWhen([](const Screenshot& s) {
-        return s.CountColour(kRed, 0, 0, s.Width(), s.Height()) > 1000;
-    });
+    const Screenshot shot =
+        CaptureWhen([](const Screenshot& s) { return s.CountColour(kRed, 0, 0, s.Width(), s.Height()) > 1000; });
     Keep(shot, "splash-texts");
     ExpectNameWhereLaidOut(shot, client, strlen("Sample Product"));
 
@@ -211,9 +210,8 @@ TEST_F(SplashWindowTest, EmptyNameShowsNoTextsAtAll)
     HWND window = Create();
     ShowBitmapStep(window);
     const RECT client = ClientRectOnScreen(window);
-    const Screenshot shot = CaptureWhen([&](const Screenshot& s) {
-        return Near(s.Pixel(client.left, client.bottom - 1), kBottom);
-    });
+    const Screenshot shot =
+        CaptureWhen([&](const Screenshot& s) { return Near(s.Pixel(client.left, client.bottom - 1), kBottom); });
     EXPECT_EQ(shot.CountColour(kBlack, client.left, client.top, client.right, client.bottom), 0);
     EXPECT_EQ(shot.CountColour(kRed, client.left, client.top, client.right, client.bottom), 0);
 }
@@ -232,12 +230,11 @@ TEST_F(SplashWindowTest, ShowsThePictureOverItsMask)
     ShowBitmapStep(window);
 
     const RECT client = ClientRectOnScreen(window);
-    const SplashPoint place = PlaceSplashPicture(0, 0, client.right - client.left, client.bottom - client.top, 400,
-                                                 300);
+    const SplashPoint place =
+        PlaceSplashPicture(0, 0, client.right - client.left, client.bottom - client.top, 400, 300);
     const int left = client.left + place.x, top = client.top + place.y;
-    const Screenshot shot = CaptureWhen([&](const Screenshot& s) {
-        return s.Pixel(left + 200, top + 150) == TestPicturePixel(200, 150);
-    });
+    const Screenshot shot =
+        CaptureWhen([&](const Screenshot& s) { return s.Pixel(left + 200, top + 150) == TestPicturePixel(200, 150); });
     Keep(shot, "splash-picture");
     for (const POINT& p : {POINT{200, 150}, POINT{100, 150}, POINT{200, 40}, POINT{300, 200}, POINT{200, 15}})
         EXPECT_EQ(shot.Pixel(left + p.x, top + p.y), TestPicturePixel(p.x, p.y)) << "at " << p.x << ", " << p.y;
@@ -259,9 +256,8 @@ TEST_F(SplashWindowTest, PictureWithoutMaskShowsTheTexts)
     HWND window = Create();
     ShowBitmapStep(window);
     const RECT client = ClientRectOnScreen(window);
-    const Screenshot shot = CaptureWhen([](const Screenshot& s) {
-        return s.CountColour(kRed, 0, 0, s.Width(), s.Height()) > 1000;
-    });
+    const Screenshot shot =
+        CaptureWhen([](const Screenshot& s) { return s.CountColour(kRed, 0, 0, s.Width(), s.Height()) > 1000; });
     ExpectNameWhereLaidOut(shot, client, strlen("Sample Product"));
 }
 
@@ -316,9 +312,8 @@ TEST_F(SplashWindowTest, JapaneseInterfaceShowsTheJapaneseBlock)
     HWND window = Create();
     ShowBitmapStep(window);
     const RECT client = ClientRectOnScreen(window);
-    const Screenshot shot = CaptureWhen([](const Screenshot& s) {
-        return s.CountColour(kRed, 0, 0, s.Width(), s.Height()) > 1000;
-    });
+    const Screenshot shot =
+        CaptureWhen([](const Screenshot& s) { return s.CountColour(kRed, 0, 0, s.Width(), s.Height()) > 1000; });
     Keep(shot, "splash-texts-japanese-block");
     ExpectNameWhereLaidOut(shot, client, strlen("JP"));
     const SplashTextLayout english = LayOutSplashTexts(0, 0, client.right - client.left, client.bottom - client.top,
