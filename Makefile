@@ -11,7 +11,7 @@ TOOLS  := $(BUILD)/tools
 WIN32  := $(BUILD)/win32
 WIN64  := $(BUILD)/win64
 
-.PHONY: all build bootstrap configure test test-host test-wine bench demo clean
+.PHONY: all build bootstrap configure test test-host test-wine bench demo screenshots fuzz clean
 
 all: build
 
@@ -49,11 +49,26 @@ test-wine: $(WIN64)/build.ninja
 	cmake --build $(WIN64) -j $(JOBS)
 	cd $(WIN64) && ctest --output-on-failure
 
+# The fuzzing campaign: every fuzz target of the host tree in turn (or those
+# FUZZ_TARGETS names) for FUZZ_SECONDS of CPU time each, one process at a time;
+# the corpora grow in $(HOST)/fuzz-campaign. Not part of `make test`.
+FUZZ_SECONDS ?= 600
+FUZZ_TARGETS ?=
+fuzz: $(HOST)/build.ninja
+	cmake --build $(HOST) -j $(JOBS)
+	bash scripts/fuzz-campaign $(HOST) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 bench: build
 	bash bench/run-all $(TOOLS)
 
 demo: build
 	bash scripts/demo
+
+# The README's pictures of the boxes, in English and Japanese (docs/screenshots/).
+screenshots: $(TOOLS)/build.ninja $(WIN64)/build.ninja
+	cmake --build $(TOOLS) --target mkpackage -j $(JOBS)
+	cmake --build $(WIN64) --target installer setup-stub e2e-robot app-windows -j $(JOBS)
+	bash scripts/screenshots
 
 clean:
 	rm -rf $(BUILD) dist

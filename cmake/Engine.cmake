@@ -32,7 +32,7 @@ endif()
 # The engine's own code: small, no exceptions, no RTTI, warnings are errors.
 set(ENGINE_CODE_FLAGS -Wall -Wextra -Werror -fno-exceptions -fno-rtti)
 if(WIN32)
-    list(APPEND ENGINE_CODE_FLAGS -Os -ffunction-sections
+    list(APPEND ENGINE_CODE_FLAGS -Oz -ffunction-sections
         -fno-threadsafe-statics -fno-asynchronous-unwind-tables)
 endif()
 
@@ -80,7 +80,8 @@ function(engine_shell_library name)
         return()
     endif()
     add_library(${name} OBJECT ${ARGN})
-    target_include_directories(${name} PUBLIC "${ENGINE_SOURCE_ROOT}")
+    # res/resource.h: the ids the resource scripts share with the shell.
+    target_include_directories(${name} PUBLIC "${ENGINE_SOURCE_ROOT}" "${PROJECT_SOURCE_DIR}")
     target_compile_options(${name} PRIVATE ${ENGINE_CODE_FLAGS})
     target_compile_definitions(${name} PUBLIC WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_IE=0x0400)
     set_property(GLOBAL APPEND PROPERTY ENGINE_SHELL_LIBS ${name})
@@ -149,6 +150,10 @@ function(engine_fuzz_target name)
         return()
     endif()
     cmake_parse_arguments(F "" "" "SOURCES;LIBS;SEEDS" ${ARGN})
+    # The minimised corpus of the last fuzzing campaign runs as seeds too.
+    if(IS_DIRECTORY "${PROJECT_SOURCE_DIR}/fuzz/corpus/${name}")
+        list(APPEND F_SEEDS "${PROJECT_SOURCE_DIR}/fuzz/corpus/${name}")
+    endif()
     add_executable(${name} ${F_SOURCES})
     target_include_directories(${name} PRIVATE "${ENGINE_SOURCE_ROOT}" "${PROJECT_SOURCE_DIR}")
     target_link_libraries(${name} PRIVATE ${F_LIBS})
@@ -223,7 +228,7 @@ function(engine_link_installer)
     get_property(rc GLOBAL PROPERTY ENGINE_RESOURCE_FILES)
     add_executable(installer WIN32 ${rc})
     target_link_libraries(installer PRIVATE ${core} ${shell} ${ENGINE_SYSTEM_LIBS})
-    target_link_options(installer PRIVATE -s -Wl,--gc-sections -Os)
+    target_link_options(installer PRIVATE -s -Wl,--gc-sections)
     engine_link_freestanding(installer)
     add_custom_command(TARGET installer POST_BUILD
         COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:installer> -P "${PROJECT_SOURCE_DIR}/cmake/PrintSize.cmake")

@@ -11,8 +11,9 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
     wine wine64 wine32:i386 qemu-user-static
     xvfb xauth x11-utils imagemagick
-    cabextract gcab
+    cabextract gcab osslsigncode openssl
     hyperfine locales
+    fonts-ipafont-gothic
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "package/cab/mszip_codec.h"
+#include "text/little_endian.h"
 #include "tools/cabwriter/cab_writer.h"
 
 namespace {
@@ -22,29 +23,22 @@ struct Block {
     bool folderStart;
 };
 
-uint32_t Read16(const std::vector<uint8_t>& b, size_t at)
-{
-    return b[at] | b[at + 1] << 8;
-}
-uint32_t Read32(const std::vector<uint8_t>& b, size_t at)
-{
-    return Read16(b, at) | Read16(b, at + 2) << 16;
-}
-
 // The data blocks of every MSZIP folder of a cabinet without reserve areas.
 std::vector<Block> BlocksOf(const std::vector<uint8_t>& cab)
 {
     std::vector<Block> blocks;
-    const uint32_t folders = Read16(cab, 26);
+    const uint32_t folders = ReadLittleEndian16(&cab[26]);
     for (uint32_t f = 0; f < folders; ++f) {
         const size_t entry = 36 + 8 * f;
-        if ((Read16(cab, entry + 6) & 0xF) != 1) {
+        if ((ReadLittleEndian16(&cab[entry + 6]) & 0xF) != 1) {
             continue;
         }
-        size_t at = Read32(cab, entry);
-        for (uint32_t i = 0, n = Read16(cab, entry + 4); i < n; ++i) {
-            const uint32_t packed = Read16(cab, at + 4);
-            Block block{{cab.begin() + long(at + 8), cab.begin() + long(at + 8 + packed)}, Read16(cab, at + 6), i == 0};
+        size_t at = ReadLittleEndian32(&cab[entry]);
+        for (uint32_t i = 0, n = ReadLittleEndian16(&cab[entry + 4]); i < n; ++i) {
+            const uint32_t packed = ReadLittleEndian16(&cab[at + 4]);
+            Block block{{cab.begin() + long(at + 8), cab.begin() + long(at + 8 + packed)},
+                        ReadLittleEndian16(&cab[at + 6]),
+                        i == 0};
             blocks.push_back(std::move(block));
             at += 8 + packed;
         }
@@ -102,7 +96,7 @@ void Free(void* memory)
 void MszipCodec(benchmark::State& state)
 {
     CabCodec codec = {};
-    const CabCodecSetup setup = {Allocate, Free, nullptr, 0, 1};
+    const CabCodecSetup setup = {Allocate, Free, nullptr, 0};
     CreateMszipCodec(setup, codec);
     std::vector<uint8_t> out(kCabBlockSize);
     for (auto _ : state) {

@@ -24,9 +24,9 @@ int Close(intptr_t handle)
 intptr_t Handle(CabNotificationType type, CabNotification* n)
 {
     switch (type) {
-    case CopyFile: return (n->text1[0] & 1) ? 0 : kSink;  // skip some members
-    case CloseFileInfo: return 1;
-    case NextCabinet: strcpy(n->text1, "fuzz.cab"); return 0;
+    case CabNotificationType::CopyMember: return (n->text1[0] & 1) ? 0 : kSink;  // skip some members
+    case CabNotificationType::CloseFileInfo: return 1;
+    case CabNotificationType::NextCabinet: strcpy(n->text1, "fuzz.cab"); return 0;
     default: return 0;
     }
 }

@@ -45,7 +45,7 @@ bool Inflate(const uint8_t* data, size_t size, std::vector<uint8_t>& out)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     CabCodec codec = {};
-    const CabCodecSetup setup = {Allocate, Free, nullptr, 0, 1};
+    const CabCodecSetup setup = {Allocate, Free, nullptr, 0};
     if (CreateMszipCodec(setup, codec) != CabError::None) {
         return 0;
     }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz/common/package_arena.h"
 #include "package/package_format.h"
 
 namespace {
@@ -23,23 +24,6 @@ int ReadInput(void* context, uint32_t offset, void* buffer, uint32_t count)
     memcpy(buffer, input.data + offset, count);
     return 1;
 }
-
-// Keeps every block the decoder asks for and frees them after the input.
-struct Arena {
-    std::vector<void*> blocks;
-    ~Arena()
-    {
-        for (void* block : blocks)
-            free(block);
-    }
-    static void* Allocate(void* context, size_t size)
-    {
-        void* block = calloc(1, size);
-        if (block != nullptr)
-            static_cast<Arena*>(context)->blocks.push_back(block);
-        return block;
-    }
-};
 
 void CheckText(const char* field)
 {

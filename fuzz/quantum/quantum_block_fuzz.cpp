@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static CabCodec codecs[22];
     CabCodec& codec = codecs[windowBits];
     if (!codec.operations &&
-        CreateQuantumCodec(CabCodecSetup{Allocate, Free, nullptr, windowBits, 1}, codec) != CabError::None) {
+        CreateQuantumCodec(CabCodecSetup{Allocate, Free, nullptr, windowBits}, codec) != CabError::None) {
         abort();
     }
     if (!codec.operations->reset(codec.instance))

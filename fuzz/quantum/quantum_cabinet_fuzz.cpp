@@ -83,9 +83,9 @@ int32_t Seek(intptr_t handle, int32_t offset, int origin)
 intptr_t Handle(CabNotificationType type, CabNotification*)
 {
     switch (type) {
-    case CopyFile: return kOutputHandle;
-    case CloseFileInfo: return 1;
-    case NextCabinet: return -1;  // a single cabinet: never wait for another
+    case CabNotificationType::CopyMember: return kOutputHandle;
+    case CabNotificationType::CloseFileInfo: return 1;
+    case CabNotificationType::NextCabinet: return -1;  // a single cabinet: never wait for another
     default: return 0;
     }
 }

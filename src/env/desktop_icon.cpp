@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "system/owned_handle.h"
+
 namespace {
 
 // Memory in the shell's process: one block receives an item position, the
@@ -41,22 +43,6 @@ Function LookUp(const char* module, const char* name)
     return loaded != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(loaded, name)))
                              : nullptr;
 }
-
-class ProcessHandle {
-public:
-    explicit ProcessHandle(HANDLE handle) : handle_(handle) {}
-    ~ProcessHandle()
-    {
-        if (handle_ != nullptr)
-            CloseHandle(handle_);
-    }
-    ProcessHandle(const ProcessHandle&) = delete;
-    ProcessHandle& operator=(const ProcessHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 // A block of memory in another process, released on every path out.
 class RemoteBlock {
@@ -200,7 +186,7 @@ bool FindListViewItem(HWND listView, const char* name, int* index, DesktopPoint*
     DWORD processId = 0;
     if (GetWindowThreadProcessId(listView, &processId) == 0)
         return false;
-    ProcessHandle process(OpenProcess(kShellProcessAccess, FALSE, processId));
+    OwnedHandle process(OpenProcess(kShellProcessAccess, FALSE, processId));
     if (process.get() == nullptr)
         return false;
     RemoteBlock positionBlock(process.get());

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "text/bounded_text.h"
+#include "text/little_endian.h"
 
 namespace {
 
@@ -34,12 +35,6 @@ constexpr RecordFields kRecordFields64 = {kItemRecordBytes64, 0, 4, 8, 24, 8, 32
 const RecordFields& FieldsOf(ItemRecordLayout layout)
 {
     return layout == ItemRecordLayout::Bits64 ? kRecordFields64 : kRecordFields32;
-}
-
-void PutLittleEndian(uint8_t* at, uint64_t value, size_t bytes)
-{
-    for (size_t i = 0; i < bytes; ++i)
-        at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 }  // namespace
@@ -109,10 +104,10 @@ size_t BuildTextRequest(ItemRecordLayout layout, int32_t index, uint64_t textAdd
     memset(out, 0, sizeof out);
     if (fields.pointerBytes < 8 && (textAddress >> (8 * fields.pointerBytes)) != 0)
         return 0;
-    PutLittleEndian(out + fields.mask, kTextMask, 4);
-    PutLittleEndian(out + fields.item, static_cast<uint32_t>(index), 4);
-    PutLittleEndian(out + fields.subItem, 0, 4);
-    PutLittleEndian(out + fields.text, textAddress, fields.pointerBytes);
-    PutLittleEndian(out + fields.capacity, static_cast<uint32_t>(capacity), 4);
+    WriteLittleEndian32(out + fields.mask, kTextMask);
+    WriteLittleEndian32(out + fields.item, static_cast<uint32_t>(index));
+    WriteLittleEndian32(out + fields.subItem, 0);
+    WriteLittleEndian(out + fields.text, textAddress, fields.pointerBytes);
+    WriteLittleEndian32(out + fields.capacity, static_cast<uint32_t>(capacity));
     return fields.size;
 }

@@ -3,15 +3,14 @@
 
 #include "env/os_version.h"
 #include "env/os_version_table.h"
-#include "setup/setup_state.h"
 #include "text/language.h"
 
-uint32_t CheckOsSupported(uint32_t packageMask, const char* caption)
+uint32_t CheckOsSupported(HWND owner, uint32_t packageMask, const char* caption)
 {
     const uint32_t supported = packageMask & RunningOsMask();
     if (supported != 0)
         return supported;
     MessageBeep(MB_ICONHAND);
-    MessageBoxA(gSetupState.mainWindow, OsRefusalText(IsJapaneseUi()), caption, MB_OK);
+    MessageBoxA(owner, OsRefusalText(IsJapaneseUi()), caption, MB_OK);
     return 0;
 }

@@ -1,5 +1,7 @@
 #pragma once
 // The running Windows version and the package's mask of supported versions.
+#include <windows.h>
+
 #include <cstdint>
 
 // The running system's version code (see os_version_table.h), asked afresh
@@ -15,5 +17,5 @@ int IsSystem64Bit(int extendedQueryOk);
 uint32_t RunningOsMask();
 
 // Bitwise intersection of packageMask and the running system's mask; on zero
-// the refusal message is shown with caption, owned by the splash window.
-uint32_t CheckOsSupported(uint32_t packageMask, const char* caption);
+// the refusal message is shown with caption, owned by owner (may be null).
+uint32_t CheckOsSupported(HWND owner, uint32_t packageMask, const char* caption);

@@ -46,9 +46,24 @@ constexpr struct {
     int code;
     uint32_t mask;
 } kRunningMasks[] = {
-    {17, 0x2},   {18, 0x4},    {19, 0x8},    {16, 0xE},    {20, 0x9},    {33, 0x10},
-    {34, 0x20},  {35, 0x40},   {36, 0x80},   {37, 0x100},  {39, 0x200},  {38, 0x400},
-    {40, 0x800}, {41, 0x1000}, {42, 0x2000}, {43, 0x4000}, {44, 0x8000}, {45, 0x10000},
+    {17, kOsMaskWin95},
+    {18, kOsMaskWin98},
+    {19, kOsMaskWinMe},
+    {16, kOsMaskWin95 | kOsMaskWin98 | kOsMaskWinMe},  // 9x before 4.0 passes for every 4.x
+    {20, kOsMask9xLater | kOsMaskWinMe},
+    {33, kOsMaskNt3},
+    {34, kOsMaskNt4},
+    {35, kOsMaskWin2000},
+    {36, kOsMaskWinXp32},
+    {37, kOsMaskWin2003},
+    {39, kOsMaskWinXpX64},
+    {38, kOsMaskWin2003R2},
+    {40, kOsMaskVista32},
+    {41, kOsMaskVistaX64},
+    {42, kOsMaskWin2008},
+    {43, kOsMaskWin2008R2},
+    {44, kOsMaskWin7_32},
+    {45, kOsMaskWin7X64},
 };
 
 // PROCESSOR_ARCHITECTURE_IA64, _ALPHA64, _AMD64 and _IA32_ON_WIN64; 8, MSIL,

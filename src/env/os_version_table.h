@@ -30,8 +30,33 @@ struct OsVersionProbes {
 
 int OsVersionCodeOf(const OsVersionReport& report, const OsVersionProbes& probes);
 
-// Mask of the running system; unknown and newer codes give kUnknownSystemMask.
-constexpr uint32_t kUnknownSystemMask = 0xFFFF0;
+// The bits of a mask of Windows versions: a package's supported versions, and
+// the running system's own bits.
+constexpr uint32_t kOsMask9xLater = 0x1;  // the 9x family after 4.x
+constexpr uint32_t kOsMaskWin95 = 0x2;
+constexpr uint32_t kOsMaskWin98 = 0x4;
+constexpr uint32_t kOsMaskWinMe = 0x8;
+constexpr uint32_t kOsMaskNt3 = 0x10;
+constexpr uint32_t kOsMaskNt4 = 0x20;
+constexpr uint32_t kOsMaskWin2000 = 0x40;
+constexpr uint32_t kOsMaskWinXp32 = 0x80;
+constexpr uint32_t kOsMaskWin2003 = 0x100;  // without R2
+constexpr uint32_t kOsMaskWinXpX64 = 0x200;
+constexpr uint32_t kOsMaskWin2003R2 = 0x400;
+constexpr uint32_t kOsMaskVista32 = 0x800;
+constexpr uint32_t kOsMaskVistaX64 = 0x1000;
+constexpr uint32_t kOsMaskWin2008 = 0x2000;
+constexpr uint32_t kOsMaskWin2008R2 = 0x4000;
+constexpr uint32_t kOsMaskWin7_32 = 0x8000;
+constexpr uint32_t kOsMaskWin7X64 = 0x10000;
+constexpr uint32_t kOsMaskNewer = 0xE0000;  // no known version: Windows 8 and later, unidentified systems
+constexpr uint32_t kOsMask9xFamily = 0xF;
+constexpr uint32_t kOsMaskNtFamily = 0xFFFF0;
+constexpr uint32_t kOsMaskAll = 0xFFFFF;
+
+// Mask of the running system; unknown and newer codes give kUnknownSystemMask,
+// so that a package made for any NT version installs there.
+constexpr uint32_t kUnknownSystemMask = kOsMaskNtFamily;
 uint32_t RunningOsMaskOf(int osVersionCode);
 
 // True for the native processor architectures of 64-bit systems: IA64,

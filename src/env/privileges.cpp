@@ -4,44 +4,11 @@
 
 #include "env/os_version.h"
 #include "env/privileges_list.h"
+#include "system/owned_handle.h"
 
 namespace {
 
 using AdminQueryFunction = BOOL(WINAPI*)();
-
-// A library loaded for one question, freed on every path out.
-class LoadedLibrary {
-public:
-    explicit LoadedLibrary(const char* name) : module_(LoadLibraryA(name)) {}
-    ~LoadedLibrary()
-    {
-        if (module_ != nullptr)
-            FreeLibrary(module_);
-    }
-    LoadedLibrary(const LoadedLibrary&) = delete;
-    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-    HMODULE get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
-
-class TokenHandle {
-public:
-    TokenHandle() = default;
-    ~TokenHandle()
-    {
-        if (token_ != nullptr)
-            CloseHandle(token_);
-    }
-    TokenHandle(const TokenHandle&) = delete;
-    TokenHandle& operator=(const TokenHandle&) = delete;
-    HANDLE* receive() { return &token_; }
-    HANDLE get() const { return token_; }
-
-private:
-    HANDLE token_ = nullptr;
-};
 
 // Asks for the privilege without looking at the answer: one the account does
 // not hold stays off.
@@ -59,7 +26,7 @@ void EnablePrivilege(HANDLE token, const char* name)
 
 int AskAdministratorQuery(const char* libraryName, const char* functionName)
 {
-    LoadedLibrary library(libraryName);
+    LoadedModule library(LoadLibraryA(libraryName));
     if (library.get() == nullptr)
         return 0;
     auto query =
@@ -77,7 +44,7 @@ int IsUserAdmin()
 
 void EnableProcessPrivileges(int extended)
 {
-    TokenHandle token;
+    OwnedHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.receive()))
         return;
     const char* names[kMaxProcessPrivileges];

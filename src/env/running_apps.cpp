@@ -3,7 +3,7 @@
 #include "env/running_apps.h"
 
 #include "env/running_app_question.h"
-#include "setup/setup_state.h"
+#include "system/message_pump.h"
 #include "text/language.h"
 
 namespace {
@@ -36,12 +36,19 @@ void RequestClose(HWND application)
 
 // Asks about every open window of the entry's class until none is left;
 // false as soon as the user declines.
-bool EndApplication(HWND window, const char* caption, const CheckEntry& entry)
+bool EndApplication(HWND window, const char* caption, const CheckEntry& entry, int silent, RunLog* log)
 {
     for (HWND application = FindWindowA(entry.subject, nullptr); application != nullptr;
          application = FindWindowA(entry.subject, nullptr)) {
-        if (!UserAgreesToEnd(window, caption, entry))
+        if (silent) {
+            LogStep(log, "running", entry.subject, "a window of this class is open; a silent run ends here");
             return false;
+        }
+        if (!UserAgreesToEnd(window, caption, entry)) {
+            LogStep(log, "running", entry.subject, "the user did not agree to end it");
+            return false;
+        }
+        LogStep(log, "running", entry.subject, "asked to close");
         RequestClose(application);
     }
     return true;
@@ -49,14 +56,13 @@ bool EndApplication(HWND window, const char* caption, const CheckEntry& entry)
 
 }  // namespace
 
-int CheckRunningApplications(HWND window, const char* caption)
+int CheckRunningApplications(HWND window, const SetupInfo& info, const char* caption, int silent, RunLog* log)
 {
-    const SetupInfo& info = ActiveSetupInfo();
     for (int i = 0; i < info.checkCount; ++i) {
         const CheckEntry& entry = info.checks[i];
         if (entry.kind != 1 || entry.subject == nullptr || entry.subject[0] == '\0')
             continue;
-        if (!EndApplication(window, caption, entry))
+        if (!EndApplication(window, caption, entry, silent, log))
             return 0;
     }
     return 1;

@@ -3,7 +3,7 @@
 // current folder; the previous one comes back afterwards.
 #include <windows.h>
 
-#include <cstddef>
+#include "text/path_size.h"
 
 class CurrentFolderScope {
 public:
@@ -26,7 +26,6 @@ public:
     CurrentFolderScope& operator=(const CurrentFolderScope&) = delete;
 
 private:
-    static constexpr size_t kSavedSize = 512;
-    char saved_[kSavedSize] = "";
+    char saved_[kPathSize] = "";
     bool changed_ = false;
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "text/bounded_text.h"
+#include "text/path_size.h"
 #include "text/text_scan.h"
 
 namespace {
@@ -13,14 +14,13 @@ constexpr struct {
     const char* text;
     FolderPlaceholder placeholder;
 } kPlaceholders[] = {
-    {"%ProgramFiles%", FolderPlaceholder::ProgramFiles},
-    {"%ProgramFilesOrUser%", FolderPlaceholder::ProgramFilesOrUser},
-    {"%UserTmp%", FolderPlaceholder::UserTmp},
+    {kProgramFilesPlaceholder, FolderPlaceholder::ProgramFiles},
+    {kProgramFilesOrUserPlaceholder, FolderPlaceholder::ProgramFilesOrUser},
+    {kUserTmpPlaceholder, FolderPlaceholder::UserTmp},
 };
 
 constexpr char kProgramFilesName[] = "Program Files";
 constexpr char kUserTempName[] = "tteemmpp";
-constexpr size_t kWorkSize = 512;
 
 // Keeps the text of folder up to and including its last backslash; a text
 // without one is kept whole.
@@ -33,7 +33,7 @@ void CutAfterLastBackslash(char* folder)
 
 bool JoinBeside(char* out, size_t size, const char* folder, const char* name)
 {
-    char parent[kWorkSize];
+    char parent[kPathSize];
     if (!CopyText(parent, folder)) {
         if (size > 0)
             out[0] = '\0';
@@ -41,6 +41,16 @@ bool JoinBeside(char* out, size_t size, const char* folder, const char* name)
     }
     CutAfterLastBackslash(parent);
     return JoinPath(out, size, parent, name);
+}
+
+bool IsTempName(const char* component, size_t length)
+{
+    char name[5];
+    if (length != 3 && length != 4)
+        return false;
+    memcpy(name, component, length);
+    name[length] = '\0';
+    return EqualsIgnoringAsciiCase(name, "temp") || EqualsIgnoringAsciiCase(name, "tmp");
 }
 
 }  // namespace
@@ -72,7 +82,7 @@ bool ReplacePlaceholder(char* folder, size_t size, size_t placeholderLength, con
     const char* rest = folder + placeholderLength;
     if (*rest == '\\')
         ++rest;
-    char joined[kWorkSize];
+    char joined[kPathSize];
     if (!JoinPath(joined, expansion, rest))
         return false;
     const size_t length = strlen(joined);
@@ -108,4 +118,59 @@ bool UserTempBaseBeside(char* out, size_t size, const char* installerTempFolder)
         return false;
     }
     return JoinBeside(out, size, installerTempFolder, kUserTempName);
+}
+
+int RewriteTempComponents(char* path, size_t size, const char* userName, void (*createFolder)(const char* path))
+{
+    // The components that are examined, from the last one backwards: each
+    // behind a backslash that stands at index 4 or later, as long as what
+    // remains before it is longer than 3 bytes.
+    int starts[kPathSize];
+    int examined = 0;
+    int remaining = static_cast<int>(strlen(path));
+    while (remaining > 3 && examined < static_cast<int>(kPathSize)) {
+        const int slash = FindByte(path, remaining, '\\', 0);
+        if (slash <= 3)
+            break;
+        starts[examined++] = slash;
+        remaining = slash;
+    }
+
+    char replacement[kUserNameSize + 8] = "tteemmpp";
+    if (!AppendText(replacement, userName))
+        return 0;
+
+    // Build the result, remembering where each examined component ends.
+    char result[kUserNameSize * 2];
+    int ends[kPathSize];
+    int firstRewritten = -1;
+    memcpy(result, path, static_cast<size_t>(remaining));
+    size_t length = static_cast<size_t>(remaining);
+    const size_t pathLength = strlen(path);
+    for (int k = examined - 1; k >= 0; --k) {
+        const size_t from = static_cast<size_t>(starts[k]) + 1;
+        const size_t to = k > 0 ? static_cast<size_t>(starts[k - 1]) : pathLength;
+        const bool rewrite = IsTempName(path + from, to - from);
+        const char* text = rewrite ? replacement : path + from;
+        const size_t textLength = rewrite ? strlen(replacement) : to - from;
+        if (length + 1 + textLength >= sizeof result)
+            return 0;
+        result[length++] = '\\';
+        memcpy(result + length, text, textLength);
+        length += textLength;
+        ends[k] = static_cast<int>(length);
+        if (rewrite && firstRewritten < 0)
+            firstRewritten = k;
+    }
+    if (firstRewritten < 0 || length >= size)
+        return 0;
+    result[length] = '\0';
+    for (int k = firstRewritten; k >= 0; --k) {
+        char folder[sizeof result];
+        memcpy(folder, result, static_cast<size_t>(ends[k]));
+        folder[ends[k]] = '\0';
+        createFolder(folder);
+    }
+    memcpy(path, result, length + 1);
+    return 1;
 }

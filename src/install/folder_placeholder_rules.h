@@ -4,7 +4,16 @@
 // read by folder_placeholders.cpp.
 #include <cstddef>
 
+#include "text/path_size.h"
+
+constexpr size_t kUserNameSize = 1024;  // the logon name of the "temp" rewrite
+
 enum class FolderPlaceholder { None, ProgramFiles, ProgramFilesOrUser, UserTmp };
+
+// Their texts, matched in exactly this letter case.
+constexpr char kProgramFilesPlaceholder[] = "%ProgramFiles%";
+constexpr char kProgramFilesOrUserPlaceholder[] = "%ProgramFilesOrUser%";
+constexpr char kUserTmpPlaceholder[] = "%UserTmp%";
 
 // The placeholder at the very start of folder (case-sensitive), or None;
 // length receives the placeholder's length (0 for None).
@@ -34,3 +43,10 @@ bool ProgramFilesBesideWindows(char* out, size_t size, const char* windowsFolder
 // folder. False, out empty, without a temporary folder or when it would not
 // fit.
 bool UserTempBaseBeside(char* out, size_t size, const char* installerTempFolder);
+
+// Replaces every "temp" or "tmp" folder component behind the first level by
+// "tteemmpp" and the user name, and has createFolder make each folder from
+// the first replaced one down to the whole path. A result that would not fit
+// size bytes leaves the path unchanged and creates nothing. Returns 1 when a
+// component was rewritten.
+int RewriteTempComponents(char* path, size_t size, const char* userName, void (*createFolder)(const char* path));

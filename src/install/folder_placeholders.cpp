@@ -3,9 +3,9 @@
 #include "env/privileges.h"
 #include "install/folder_placeholder_rules.h"
 #include "package/package_loader.h"
-#include "setup/arguments.h"
-#include "setup/setup_state.h"
+#include "system/owned_handle.h"
 #include "text/bounded_text.h"
+#include "text/path_size.h"
 
 namespace {
 
@@ -13,41 +13,19 @@ constexpr DWORD kValueSize = 512;
 constexpr char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-class RegKey {  // closes on every path out
-public:
-    explicit RegKey(HKEY key = nullptr) : key_(key) {}
-    ~RegKey()
-    {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    HKEY get() const { return key_; }
-    HKEY* receive() { return &key_; }
-
-private:
-    HKEY key_;
-};
-
 bool IsAdministrator()
 {
     return IsUserAdmin() != 0;
 }
 
-void CreateFolderIgnoringFailure(const char* path)
-{
-    CreateDirectoryA(path, nullptr);
-}
-
 // The expansion of the placeholder into out (512 bytes); false when there
 // is none to be had, so that the placeholder stays.
-bool ExpandPlaceholder(FolderPlaceholder placeholder, char* out)
+bool ExpandPlaceholder(FolderPlaceholder placeholder, int forceAdmin, int forceUser, char* out)
 {
     switch (placeholder) {
     case FolderPlaceholder::ProgramFiles: GetProgramFilesFolder(out); return true;
     case FolderPlaceholder::ProgramFilesOrUser:
-        if (ProgramFilesOrUserIsMachineWide(IsForceAdmin() != 0, IsForceUser() != 0, IsAdministrator))
+        if (ProgramFilesOrUserIsMachineWide(forceAdmin != 0, forceUser != 0, IsAdministrator))
             GetProgramFilesFolder(out);
         else
             GetUserAppDataFolder(out);
@@ -60,14 +38,14 @@ bool ExpandPlaceholder(FolderPlaceholder placeholder, char* out)
 
 }  // namespace
 
-void ExpandInstallFolder(char* folder)
+void ExpandInstallFolder(char* folder, int forceAdmin, int forceUser)
 {
     if (folder[0] == '\0')
         return;
     size_t length = 0;
     const FolderPlaceholder placeholder = MatchFolderPlaceholder(folder, &length);
     char expansion[kPathSize];
-    if (placeholder != FolderPlaceholder::None && ExpandPlaceholder(placeholder, expansion))
+    if (placeholder != FolderPlaceholder::None && ExpandPlaceholder(placeholder, forceAdmin, forceUser, expansion))
         ReplacePlaceholder(folder, kPathSize, length, expansion);
     RewriteTempFolders(folder);
 }
@@ -127,11 +105,21 @@ int ReadShellFolder(HKEY root, const char* valueName, char* out)
     return TrimShellFolderValue(out) ? 1 : 0;
 }
 
+void QueryUserName(char (&name)[kUserNameSize])
+{
+    DWORD size = sizeof name;
+    if (!GetUserNameA(name, &size) || name[0] == '\0')
+        CopyText(name, "user");
+}
+
+void CreateFolderIgnoringFailure(const char* path)
+{
+    CreateDirectoryA(path, nullptr);
+}
+
 void RewriteTempFolders(char* path)
 {
-    char userName[kArgumentLineSize];
-    DWORD size = sizeof userName;
-    if (!GetUserNameA(userName, &size) || userName[0] == '\0')
-        CopyText(userName, "user");
+    char userName[kUserNameSize];
+    QueryUserName(userName);
     RewriteTempComponents(path, kPathSize, userName, CreateFolderIgnoringFailure);
 }

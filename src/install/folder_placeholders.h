@@ -3,9 +3,12 @@
 // reads the system folders the placeholders stand for.
 #include <windows.h>
 
-// Rewrites folder (512 bytes) in place. An expansion that would not fit
-// leaves the placeholder in place; such a folder is refused by the install.
-void ExpandInstallFolder(char* folder);
+#include "install/folder_placeholder_rules.h"
+
+// Rewrites folder (512 bytes) in place; "%ProgramFilesOrUser%" follows the
+// run's force options. An expansion that would not fit leaves the
+// placeholder in place; such a folder is refused by the install.
+void ExpandInstallFolder(char* folder, int forceAdmin, int forceUser);
 
 // The system folders, each into out (512 bytes).
 void GetProgramFilesFolder(char* out);
@@ -23,3 +26,9 @@ int ReadShellFolder(HKEY root, const char* valueName, char* out);
 // Replaces "temp" and "tmp" components of path (512 bytes) by "tteemmpp" and
 // the user's logon name, creating the renamed folders.
 void RewriteTempFolders(char* path);
+
+// The user's logon name, or "user" when the system does not tell.
+void QueryUserName(char (&name)[kUserNameSize]);
+
+// Makes the folder; a folder that cannot be made shows up later.
+void CreateFolderIgnoringFailure(const char* path);

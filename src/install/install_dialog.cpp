@@ -6,24 +6,40 @@
 #include "install/folder_placeholder_rules.h"
 #include "install/install_dialog_rules.h"
 #include "install/install_dialog_texts.h"
+#include "install/registration.h"
 #include "install/shell_memory.h"
 #include "package/cabinet_extraction.h"
-#include "setup/setup_state.h"
 #include "text/bounded_text.h"
 #include "text/language.h"
+#include "text/path_size.h"
 
 namespace {
 
 constexpr size_t kBrowserTextSize = 260;
 
-// One dialog at a time.
+// What the open dialog works with; the dialog keeps a pointer to it in its
+// DWLP_USER slot.
 struct InstallDialogState {
-    HWND installDialog;  // set while the dialog is open
+    InstallProgress progress;  // progress.dialog is set while the dialog is open
     char productFolderName[kPathSize];
     int installResult;
 };
 
-InstallDialogState gDialog;
+InstallDialogState& StateOf(HWND dialog)
+{
+    return *reinterpret_cast<InstallDialogState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// The extraction's member callback, as each product file is about to be
+// written: a line in the log, and the file goes into the list when the run
+// keeps one.
+void NoteProductFile(void* progress, const char* memberName)
+{
+    const RunContext& run = *static_cast<const InstallProgress*>(progress)->run;
+    LogStep(run.log, "file", memberName);
+    if (run.recordInstalledFiles)
+        RecordInstalledFile(run, memberName);
+}
 
 // The progress bar's class comes from the common controls, which are asked
 // for explicitly; both entry points are looked up, so that a system without
@@ -57,82 +73,109 @@ void CentreOnScreen(HWND dialog)
                height, FALSE);
 }
 
-void InitInstallDialog(HWND dialog)
+void InitInstallDialog(HWND dialog, InstallDialogState& state)
 {
-    gDialog.installDialog = dialog;
-    SetupInfo& info = ActiveSetupInfo();
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
+    state.progress.dialog = dialog;
+    SetupInfo& info = ActiveSetupInfo(*state.progress.run->settings);
     SetWindowTextA(dialog, info.productName);
     SetDlgItemTextA(dialog, kFolderEditId, info.installFolder);
-    ProductFolderNameOf(info.installFolder, gDialog.productFolderName, sizeof gDialog.productFolderName);
+    ProductFolderNameOf(info.installFolder, state.productFolderName, sizeof state.productFolderName);
     HWND bar = GetDlgItem(dialog, kProgressBarId);
     SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressRange));
     SendMessageA(bar, PBM_SETSTEP, kProgressRange, 0);
     SendMessageA(bar, PBM_DELTAPOS, 1, 0);
-    AdvanceInstallProgress(0);
+    AdvanceInstallProgress(&state.progress, 0);
     CentreOnScreen(dialog);
 }
 
 void EndInstallDialog(HWND dialog)
 {
     EndDialog(dialog, 1);
-    gDialog.installDialog = nullptr;
+    StateOf(dialog).progress.dialog = nullptr;
 }
 
 // OK: the folder in the text box is taken and the product unpacked into it,
 // right here; the dialog closes whatever the result.
 void AcceptFolder(HWND dialog)
 {
-    SetupInfo& info = ActiveSetupInfo();
+    InstallDialogState& state = StateOf(dialog);
+    SetupInfo& info = ActiveSetupInfo(*state.progress.run->settings);
     if (!GetDlgItemTextA(dialog, kFolderEditId, info.installFolder, sizeof info.installFolder))
         info.installFolder[0] = '\0';
-    gDialog.installResult = InstallIntoFolder(dialog, gSetupState.packageSettings);
+    state.installResult = InstallIntoFolder(dialog, state.progress);
     EndInstallDialog(dialog);
 }
 
 void PickFolder(HWND dialog)
 {
-    SetupInfo& info = ActiveSetupInfo();
+    InstallDialogState& state = StateOf(dialog);
+    SetupInfo& info = ActiveSetupInfo(*state.progress.run->settings);
     BrowseForInstallFolder(dialog, info.installFolder);
-    if (AppendProductFolderName(info.installFolder, gDialog.productFolderName))
+    if (AppendProductFolderName(info.installFolder, state.productFolderName))
         SetDlgItemTextA(dialog, kFolderEditId, info.installFolder);
 }
 
 }  // namespace
 
-int RunInstallDialog(HWND owner, HINSTANCE instance, const char* setDir, int justExec)
+int RunInstallDialog(const RunContext& run, HINSTANCE instance, const char* setDir, int justExec)
 {
-    SetupInfo& info = ActiveSetupInfo();
-    gDialog.installResult = 0;
-    if (setDir != nullptr && setDir[0] != '\0') {
-        if (CopyText(info.installFolder, setDir))
-            gDialog.installResult = InstallIntoFolder(owner, gSetupState.packageSettings);
-        return gDialog.installResult;
-    }
-    if (justExec) {
-        if (CreateRunOnlyFolder(info.installFolder))
-            gDialog.installResult = InstallIntoFolder(owner, gSetupState.packageSettings);
-        return gDialog.installResult;
+    SetupInfo& info = ActiveSetupInfo(*run.settings);
+    InstallDialogState state = {{nullptr, &run}, "", 0};
+    // No dialog for "-SetDir"'s folder, a new run-only folder, or in a silent
+    // run the folder the dialog would propose.
+    const bool haveSetDir = setDir != nullptr && setDir[0] != '\0';
+    if (haveSetDir || justExec || run.silent) {
+        bool ready = true;
+        if (haveSetDir) {
+            ready = CopyText(info.installFolder, setDir);
+        } else if (justExec) {
+            ready = CreateRunOnlyFolder(info.installFolder);
+            if (!ready)
+                LogFailure(run.log, "folder", "a new run-only folder", GetLastError());
+        }
+        if (ready)
+            state.installResult = InstallIntoFolder(run.owner, state.progress);
+        return state.installResult;
     }
     MakeProgressBarAvailable();
-    DialogBoxParamA(instance, InstallDialogTemplate(IsJapaneseUi()), owner, InstallDialogProc, 0);
-    return gDialog.installResult;
+    DialogBoxParamA(instance, InstallDialogTemplate(IsJapaneseUi()), run.owner, InstallDialogProc,
+                    reinterpret_cast<LPARAM>(&state));
+    return state.installResult;
 }
 
-int InstallIntoFolder(HWND owner, PackageSettings& settings)
+int InstallIntoFolder(HWND owner, InstallProgress& progress)
 {
-    const char* folder = (IsJapaneseUi() ? settings.japanese : settings.english).installFolder;
+    const RunContext& run = *progress.run;
+    const char* folder = ActiveSetupInfo(*run.settings).installFolder;
     size_t placeholderLength = 0;
-    if (folder[0] == '\0' || MatchFolderPlaceholder(folder, &placeholderLength) != FolderPlaceholder::None)
+    if (folder[0] == '\0' || MatchFolderPlaceholder(folder, &placeholderLength) != FolderPlaceholder::None) {
+        LogStep(run.log, "folder", folder, "no folder to install into");
         return 0;
-    if (!FolderExists(folder) && !(AskCreateFolder(owner, folder) && CreateFolderTree(folder)))
-        return 0;
-    return ExtractProductFiles(settings, gSetupState.packageTempFile, AdvanceInstallProgress);
+    }
+    LogStep(run.log, "folder", folder);
+    if (!FolderExists(folder)) {
+        if (!run.silent && !AskCreateFolder(owner, folder)) {
+            LogStep(run.log, "folder", folder, "not created: the question was not answered Yes");
+            return 0;
+        }
+        if (!CreateFolderTree(folder)) {
+            LogFailure(run.log, "folder", folder, GetLastError());
+            return 0;
+        }
+        LogStep(run.log, "folder", folder, "created");
+    }
+    const ExtractionListener listener = {AdvanceInstallProgress, NoteProductFile, &progress};
+    if (ExtractProductFiles(*run.settings, run.packageTempFile, listener))
+        return 1;
+    LogFailure(run.log, "extract", folder, GetLastError());
+    return 0;
 }
 
-INT_PTR CALLBACK InstallDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK InstallDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
-        InitInstallDialog(dialog);
+        InitInstallDialog(dialog, *reinterpret_cast<InstallDialogState*>(lParam));
         return 0;  // the system sets no initial focus
     }
     if (message != WM_COMMAND)
@@ -168,12 +211,13 @@ void BrowseForInstallFolder(HWND dialog, char* folder)
     FreeShellMemory(desktop);
 }
 
-void AdvanceInstallProgress(int32_t byteCount)
+void AdvanceInstallProgress(void* progress, int32_t byteCount)
 {
-    PackageSettings& settings = gSetupState.packageSettings;
+    const InstallProgress& install = *static_cast<const InstallProgress*>(progress);
+    PackageSettings& settings = *install.run->settings;
     // The extraction hands on a member's unsigned size as a signed count.
     settings.installedBytes = AddInstalledBytes(settings.installedBytes, static_cast<uint32_t>(byteCount));
     const int position = ProgressPosition(settings.installedBytes, settings.totalInstallBytes);
-    if (gDialog.installDialog != nullptr)
-        SendDlgItemMessageA(gDialog.installDialog, kProgressBarId, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    if (install.dialog != nullptr)
+        SendDlgItemMessageA(install.dialog, kProgressBarId, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }

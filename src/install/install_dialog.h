@@ -4,21 +4,33 @@
 
 #include <cstdint>
 
-#include "package/package_settings.h"
+#include "install/run_context.h"
+#include "res/resource.h"
 
 // Control ids of the dialog templates "InstallDlgJ" and "InstallDlgE".
-constexpr int kBrowseButtonId = 1000;
-constexpr int kProgressBarId = 1001;
-constexpr int kFolderEditId = 1002;
-constexpr int kPromptTextId = 1003;
+constexpr int kBrowseButtonId = IDC_INSTALL_BROWSE;
+constexpr int kProgressBarId = IDC_INSTALL_PROGRESS;
+constexpr int kFolderEditId = IDC_INSTALL_FOLDER;
+constexpr int kPromptTextId = IDC_INSTALL_PROMPT;
 
-// Non-zero when the folder was ready and the extraction succeeded.
-int RunInstallDialog(HWND owner, HINSTANCE instance, const char* setDir, int justExec);
+// Non-zero when the folder was ready and the extraction succeeded. The
+// dialog and the questions are owned by the run's window. A silent run shows
+// no dialog: it takes setDir, the run-only folder or the package's expanded
+// default folder.
+int RunInstallDialog(const RunContext& run, HINSTANCE instance, const char* setDir, int justExec);
+
+// The progress of one installation: the dialog whose bar moves (null without
+// one) and the run whose byte counters grow.
+struct InstallProgress {
+    HWND dialog;
+    const RunContext* run;
+};
 
 // Makes sure installFolder of the interface language exists, asking before
-// it is created, and unpacks the product there. Non-zero on success. A folder
-// that is empty or still begins with a placeholder is refused.
-int InstallIntoFolder(HWND owner, PackageSettings& settings);
+// it is created (a silent run creates it without asking), and unpacks the
+// product there from the run's work file. Non-zero on success. A folder that
+// is empty or still begins with a placeholder is refused.
+int InstallIntoFolder(HWND owner, InstallProgress& progress);
 
 // True when path names a folder.
 bool FolderExists(const char* path);
@@ -39,5 +51,6 @@ INT_PTR CALLBACK InstallDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 // Lets the user pick a folder; folder (512 bytes) and the text box receive it.
 void BrowseForInstallFolder(HWND dialog, char* folder);
 
-// The extraction's file-start callback: counts the bytes and moves the bar.
-void AdvanceInstallProgress(int32_t byteCount);
+// The extraction's file-start callback (progress: an InstallProgress):
+// counts the bytes and moves the bar.
+void AdvanceInstallProgress(void* progress, int32_t byteCount);

@@ -6,9 +6,9 @@
 #include "install/install_dialog.h"
 #include "install/install_dialog_texts.h"
 #include "package/package_loader.h"
-#include "setup/arguments.h"
 #include "text/bounded_text.h"
 #include "text/language.h"
+#include "text/path_size.h"
 #include "text/text_scan.h"
 
 bool FolderExists(const char* path)

@@ -8,7 +8,8 @@
 #include "install/folder_placeholders.h"
 #include "install/launch_rules.h"
 #include "install/registration.h"
-#include "setup/setup_state.h"
+#include "system/message_pump.h"
+#include "system/owned_handle.h"
 #include "text/bounded_text.h"
 #include "text/text_scan.h"
 
@@ -24,22 +25,6 @@ constexpr int kOpenAttempts = 3;
 constexpr DWORD kBetweenAttemptsMs = 50;
 // What the shell opened has read its shortcut by then.
 constexpr DWORD kBeforeShortcutDeletedMs = 2000;
-
-class OwnedHandle {
-public:
-    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-    ~OwnedHandle()
-    {
-        if (handle_ != nullptr)
-            CloseHandle(handle_);
-    }
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 bool Exists(const char* path)
 {

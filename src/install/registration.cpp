@@ -8,7 +8,7 @@
 #include "install/launch.h"
 #include "install/registration_rules.h"
 #include "install/shell_memory.h"
-#include "setup/setup_state.h"
+#include "system/owned_handle.h"
 #include "text/bounded_text.h"
 #include "text/language.h"
 
@@ -16,36 +16,17 @@ namespace {
 
 constexpr int kLinkNameWideSize = 1024;
 
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey()
-    {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    HKEY get() const { return key_; }
-    HKEY* out() { return &key_; }
-    HKEY Release()
-    {
-        HKEY key = key_;
-        key_ = nullptr;
-        return key;
-    }
-
-private:
-    HKEY key_ = nullptr;
-};
-
 // Creates the key, or opens it when it exists; made tells which.
-bool CreateKey(const char* path, RegKey& key, bool* made = nullptr)
+bool CreateKey(HKEY root, const char* path, RegKey& key, bool* made = nullptr)
 {
     char noClass[] = "";
     DWORD disposition = 0;
-    const bool opened = RegCreateKeyExA(ProductRegistryRoot(), path, 0, noClass, REG_OPTION_NON_VOLATILE,
-                                        KEY_ALL_ACCESS, nullptr, key.out(), &disposition) == ERROR_SUCCESS;
+    const LONG status = RegCreateKeyExA(root, path, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                        key.receive(), &disposition);
+    // The registry returns its error code; the log reads it as the system's.
+    const bool opened = status == ERROR_SUCCESS;
+    if (!opened)
+        SetLastError(static_cast<DWORD>(status));
     if (made != nullptr)
         *made = opened && disposition == REG_CREATED_NEW_KEY;
     return opened;
@@ -53,31 +34,57 @@ bool CreateKey(const char* path, RegKey& key, bool* made = nullptr)
 
 // Deletes the key when it holds neither values nor subkeys (a key with
 // subkeys would go whole on the 9x family).
-void DeleteKeyIfEmpty(const char* path)
+void DeleteKeyIfEmpty(HKEY root, const char* path)
 {
     DWORD subkeys = 1, values = 1;
     {
         RegKey key;
-        if (RegOpenKeyExA(ProductRegistryRoot(), path, 0, KEY_READ, key.out()) != ERROR_SUCCESS ||
+        if (RegOpenKeyExA(root, path, 0, KEY_READ, key.receive()) != ERROR_SUCCESS ||
             RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
                              nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             return;
     }
     if (subkeys == 0 && values == 0)
-        RegDeleteKeyA(ProductRegistryRoot(), path);
+        RegDeleteKeyA(root, path);
 }
 
 // Texts are stored with their terminating zero counted.
-bool SetText(HKEY key, const char* name, const char* text)
+LONG StoreText(HKEY key, const char* name, const char* text)
 {
     return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                          static_cast<DWORD>(strlen(text) + 1)) == ERROR_SUCCESS;
+                          static_cast<DWORD>(strlen(text) + 1));
 }
 
-bool SetNumber(HKEY key, const char* name, DWORD number)
+bool SetText(HKEY key, const char* name, const char* text)
 {
-    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) ==
-           ERROR_SUCCESS;
+    return StoreText(key, name, text) == ERROR_SUCCESS;
+}
+
+// A value of the Uninstall entry, and its line in the log: "name = data".
+// The registry functions return their error code instead of setting it.
+bool LogValue(RunLog* log, const char* name, const char* data, LONG status)
+{
+    char text[kEntryTextSize + 64];
+    if (!CopyText(text, name) || !AppendText(text, " = ") || !AppendText(text, data))
+        CopyText(text, name);
+    if (status == ERROR_SUCCESS)
+        LogStep(log, "registry", text);
+    else
+        LogFailure(log, "registry", text, static_cast<DWORD>(status));
+    return status == ERROR_SUCCESS;
+}
+
+bool SetLoggedText(HKEY key, const char* name, const char* text, RunLog* log)
+{
+    return LogValue(log, name, text, StoreText(key, name, text));
+}
+
+bool SetLoggedNumber(HKEY key, const char* name, DWORD number, RunLog* log)
+{
+    char digits[16];
+    wsprintfA(digits, "%lu", static_cast<unsigned long>(number));
+    return LogValue(log, name, digits,
+                    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number));
 }
 
 template <typename Interface>
@@ -134,7 +141,7 @@ int SaveShellLink(const wchar_t* linkPath, const char* target, const char* worki
 
 // A required file of the package that is missing: its own message, with the
 // file as caption.
-bool RequiredFilesPresent(HWND owner, const SetupInfo& info)
+bool RequiredFilesPresent(HWND owner, const SetupInfo& info, int silent, RunLog* log)
 {
     for (int i = 0; i < info.checkCount; ++i) {
         const CheckEntry& check = info.checks[i];
@@ -146,8 +153,11 @@ bool RequiredFilesPresent(HWND owner, const SetupInfo& info)
             present = GetFileAttributesA(check.subject) != INVALID_FILE_ATTRIBUTES;
         }
         if (!present) {
-            MessageBeep(MB_ICONHAND);
-            MessageBoxA(owner, check.message != nullptr ? check.message : "", check.subject, MB_OK);
+            LogStep(log, "check", check.subject, "required file missing");
+            if (!silent) {
+                MessageBeep(MB_ICONHAND);
+                MessageBoxA(owner, check.message != nullptr ? check.message : "", check.subject, MB_OK);
+            }
             return false;
         }
     }
@@ -155,7 +165,7 @@ bool RequiredFilesPresent(HWND owner, const SetupInfo& info)
 }
 
 // 1, or 0 at the first command that fails; later ones are not run.
-int RunInstallCommands(HWND owner, const SetupInfo& info)
+int RunInstallCommands(HWND owner, const SetupInfo& info, RunLog* log)
 {
     int result = 1;
     for (int i = 0; i < info.installCommandCount; ++i) {
@@ -165,7 +175,9 @@ int RunInstallCommands(HWND owner, const SetupInfo& info)
         CurrentFolderScope inFolder(info.installFolder);
         EnableWindow(owner, FALSE);
         result = RunCommand(info.installFolder, command.commandLine, command.wait);
+        const DWORD error = GetLastError();
         EnableWindow(owner, TRUE);
+        LogCommandResult(log, "command", command.commandLine, result, error);
         if (!result)
             return 0;
     }
@@ -189,8 +201,9 @@ void HeapRelease(void*, void* block)
     HeapFree(GetProcessHeap(), 0, block);
 }
 
-InstalledFileList gInstalledFiles = {
-    {HeapAllocate, HeapResize, HeapRelease, nullptr}, false, false, 0, nullptr, 0, 0, nullptr, 0, 0};
+constexpr NameSetMemory kProcessHeap = {HeapAllocate, HeapResize, HeapRelease, nullptr};
+
+InstalledFileList gInstalledFiles;
 
 // What this run added to the installed-file list, so that a run whose files
 // could not all be installed can take it back.
@@ -220,11 +233,11 @@ HKEY gInstalledFilesKey;
 // Makes sure the product key exists and opens its list, noting at the run's
 // first file what the list held before. False when either key cannot be
 // created; the next file tries again.
-bool OpenInstalledFilesKey()
+bool OpenInstalledFilesKey(const RunContext& run)
 {
     if (gInstalledFilesKey != nullptr)
         return true;
-    const char* productName = ActiveSetupInfo().productName;
+    const char* productName = ActiveSetupInfo(*run.settings).productName;
     char productKeyPath[kEntryTextSize];
     char listKeyPath[kEntryTextSize];
     if (!IsOneFolderName(productName) || !FormatProductKeyPath(productKeyPath, sizeof productKeyPath, productName) ||
@@ -232,7 +245,8 @@ bool OpenInstalledFilesKey()
         return false;
     RegKey product, list;
     bool madeProductKey = false, madeListKey = false;
-    if (!CreateKey(productKeyPath, product, &madeProductKey) || !CreateKey(listKeyPath, list, &madeListKey))
+    if (!CreateKey(run.registryRoot, productKeyPath, product, &madeProductKey) ||
+        !CreateKey(run.registryRoot, listKeyPath, list, &madeListKey))
         return false;
     if (!gRunRecording.started)
         NoteRunStart(list.get(), madeProductKey, madeListKey);
@@ -266,53 +280,63 @@ bool CopyUninstaller(const char* packagePath, const char* uninstaller)
 {
     if (CopyFileA(packagePath, uninstaller, FALSE))
         return true;
-    // A copy cut short (a full disk) could not run; it goes.
+    // A copy cut short (a full disk) could not run; it goes. The copy's
+    // error is the one that counts.
+    const DWORD error = GetLastError();
     DeleteFileA(uninstaller);
+    SetLastError(error);
     return false;
 }
 
-int FinishInstallation(HWND owner, int quiet, int packageJustExec, const char* packagePath, int forceAdmin,
-                       int forceUser)
+int FinishInstallation(const RunContext& run, int quiet, int packageJustExec, const char* packagePath)
 {
-    SetupInfo& info = ActiveSetupInfo();
-    if (!RequiredFilesPresent(owner, info))
+    SetupInfo& info = ActiveSetupInfo(*run.settings);
+    if (!RequiredFilesPresent(run.owner, info, run.silent, run.log))
         return 0;
     if (!packageJustExec)
-        RegisterProduct(info, packagePath, forceAdmin, forceUser);
-    if (!quiet) {
+        RegisterProduct(run, info, packagePath);
+    if (!quiet && !run.silent) {
         MessageBeep(MB_ICONHAND);
-        MessageBoxA(owner, InstalledProperlyText(IsJapaneseUi()), info.productName, MB_OK);
+        MessageBoxA(run.owner, InstalledProperlyText(IsJapaneseUi()), info.productName, MB_OK);
     }
-    return RunInstallCommands(owner, info);
+    return RunInstallCommands(run.owner, info, run.log);
 }
 
-int RegisterProduct(SetupInfo& info, const char* packagePath, int forceAdmin, int forceUser)
+int RegisterProduct(const RunContext& run, SetupInfo& info, const char* packagePath)
 {
-    if (!IsOneFolderName(info.productName))
+    if (!IsOneFolderName(info.productName)) {
+        LogStep(run.log, "register", info.productName, "nothing registered: the name is no folder name");
         return 1;
+    }
     // Nothing is registered that no uninstaller could remove.
     char uninstaller[kEntryTextSize];
-    if (!FormatUninstallerPath(uninstaller, sizeof uninstaller, info.installFolder) ||
-        !CopyUninstaller(packagePath, uninstaller)) {
-        WithdrawRecordedFiles();
+    if (!FormatUninstallerPath(uninstaller, sizeof uninstaller, info.installFolder)) {
+        LogStep(run.log, "register", info.installFolder, "nothing registered: the uninstaller's path is too long");
+        WithdrawRecordedFiles(run);
         return 1;
     }
-    char startMenuFolder[kStartMenuPathSize];
-    if (GetProductProgramsFolder(startMenuFolder, sizeof startMenuFolder, info)) {
-        CreateDirectoryA(startMenuFolder, nullptr);
-        CreateProductShortcuts(info, info.installFolder, startMenuFolder);
+    if (!CopyUninstaller(packagePath, uninstaller)) {
+        LogFailure(run.log, "register", uninstaller, GetLastError());
+        WithdrawRecordedFiles(run);
+        return 1;
     }
-    WriteUninstallEntry(info.productName, info.productVersion, info.installFolder, forceAdmin, forceUser,
-                        gSetupState.packageSettings.totalInstallBytes);
+    LogStep(run.log, "register", uninstaller);
+    char startMenuFolder[kPathSize];
+    if (GetProductProgramsFolder(startMenuFolder, sizeof startMenuFolder, run.programsFolderId, info)) {
+        CreateDirectoryA(startMenuFolder, nullptr);
+        CreateProductShortcuts(info, info.installFolder, startMenuFolder, run.log);
+    }
+    WriteUninstallEntry(run, info.productName, info.productVersion, info.installFolder,
+                        run.settings->totalInstallBytes);
     return 1;
 }
 
-bool GetProductProgramsFolder(char* out, size_t size, const SetupInfo& info)
+bool GetProductProgramsFolder(char* out, size_t size, int programsFolderId, const SetupInfo& info)
 {
     // Without the system's Programs folder the path would start at the root
     // of the current drive.
-    char programs[kStartMenuPathSize];
-    GetSpecialFolderPath(ProductProgramsFolderId(), programs, sizeof programs);
+    char programs[kPathSize];
+    GetSpecialFolderPath(programsFolderId, programs, sizeof programs);
     if (programs[0] == '\0' || !IsOneFolderName(info.productName)) {
         out[0] = '\0';
         return false;
@@ -335,20 +359,23 @@ void GetSpecialFolderPath(int folderId, char* out, size_t size)
     FreeShellMemory(folder);
 }
 
-int CreateProductShortcuts(const SetupInfo& info, const char* installFolder, const char* startMenuFolder)
+int CreateProductShortcuts(const SetupInfo& info, const char* installFolder, const char* startMenuFolder, RunLog* log)
 {
     for (int i = 0; i < info.shortcutCount; ++i) {
         const ShortcutEntry& entry = info.shortcuts[i];
         // A link name with a folder in it would put the link outside the Start-menu folder.
         if (entry.linkName == nullptr || entry.target == nullptr || !IsOneFolderName(entry.linkName))
             continue;
-        char target[kStartMenuPathSize] = "";
-        char link[kStartMenuPathSize] = "";
+        char target[kPathSize] = "";
+        char link[kPathSize] = "";
         if (!AppendText(target, installFolder) || !AppendText(target, "\\") || !AppendText(target, entry.target) ||
             !AppendText(link, startMenuFolder) || !AppendText(link, "\\") || !AppendText(link, entry.linkName) ||
             !AppendText(link, ".lnk"))
             continue;
-        CreateShortcut(link, target, installFolder);
+        if (CreateShortcut(link, target, installFolder))
+            LogStep(log, "shortcut", link);
+        else
+            LogFailure(log, "shortcut", link, GetLastError());
     }
     return 1;
 }
@@ -362,43 +389,53 @@ int CreateShortcut(const char* linkPath, const char* target, const char* working
     return SaveShellLink(wideLink, target, workingFolder, arguments);
 }
 
-int WriteUninstallEntry(const char* productName, const char* productVersion, const char* installFolder, int forceAdmin,
-                        int forceUser, uint32_t productBytes)
+int WriteUninstallEntry(const RunContext& run, const char* productName, const char* productVersion,
+                        const char* installFolder, uint32_t productBytes)
 {
     char uninstaller[kEntryTextSize];
     char command[kEntryTextSize];
     char quietCommand[kEntryTextSize];
     char keyPath[kEntryTextSize];
     if (!FormatUninstallerPath(uninstaller, sizeof uninstaller, installFolder) ||
-        !FormatUninstallCommand(command, sizeof command, uninstaller, forceAdmin, forceUser))
+        !FormatUninstallCommand(command, sizeof command, uninstaller, run.forceAdmin, run.forceUser))
         return 1;
     RegKey key;
-    if (!FormatProductKeyPath(keyPath, sizeof keyPath, productName) || !CreateKey(keyPath, key))
+    if (!FormatProductKeyPath(keyPath, sizeof keyPath, productName))
         return 1;
+    if (!CreateKey(run.registryRoot, keyPath, key)) {
+        LogFailure(run.log, "registry", keyPath, GetLastError());
+        return 1;
+    }
+    LogStep(run.log, "registry", keyPath,
+            run.registryRoot == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER");
     // The first value that cannot be written ends the entry; the quiet
     // command, too long for its buffer, is left out alone.
-    if (!SetText(key.get(), "DisplayName", productName) || !SetText(key.get(), "DisplayVersion", productVersion) ||
-        !SetText(key.get(), "UninstallString", command) || !SetText(key.get(), "InstallLocation", installFolder) ||
-        !SetNumber(key.get(), "EstimatedSize", EstimatedSizeKiB(productBytes)) ||
-        !SetText(key.get(), "DisplayIcon", uninstaller) || !SetNumber(key.get(), "NoModify", 1) ||
-        !SetNumber(key.get(), "NoRepair", 1))
+    RunLog* log = run.log;
+    if (!SetLoggedText(key.get(), "DisplayName", productName, log) ||
+        !SetLoggedText(key.get(), "DisplayVersion", productVersion, log) ||
+        !SetLoggedText(key.get(), "UninstallString", command, log) ||
+        !SetLoggedText(key.get(), "InstallLocation", installFolder, log) ||
+        !SetLoggedNumber(key.get(), "EstimatedSize", EstimatedSizeKiB(productBytes), log) ||
+        !SetLoggedText(key.get(), "DisplayIcon", uninstaller, log) || !SetLoggedNumber(key.get(), "NoModify", 1, log) ||
+        !SetLoggedNumber(key.get(), "NoRepair", 1, log))
         return 1;
-    if (FormatQuietUninstallCommand(quietCommand, sizeof quietCommand, uninstaller, forceAdmin, forceUser))
-        SetText(key.get(), "QuietUninstallString", quietCommand);
+    if (FormatQuietUninstallCommand(quietCommand, sizeof quietCommand, uninstaller, run.forceAdmin, run.forceUser))
+        SetLoggedText(key.get(), "QuietUninstallString", quietCommand, run.log);
     return 1;
 }
 
-void RecordInstalledFile(const char* memberName)
+void RecordInstalledFile(const RunContext& run, const char* memberName)
 {
-    if (!OpenInstalledFilesKey())
+    if (!OpenInstalledFilesKey(run))
         return;
     const FileListStore store = {ReadListedValue, WriteListedValue, gInstalledFilesKey};
+    gInstalledFiles.memory = kProcessHeap;
     RecordListedFile(gInstalledFiles, store, memberName);
 }
 
-void WithdrawRecordedFiles()
+void WithdrawRecordedFiles(const RunContext& run)
 {
-    const char* productName = ActiveSetupInfo().productName;
+    const char* productName = ActiveSetupInfo(*run.settings).productName;
     char productKeyPath[kEntryTextSize];
     char listKeyPath[kEntryTextSize];
     if (!gRunRecording.started || !FormatProductKeyPath(productKeyPath, sizeof productKeyPath, productName) ||
@@ -412,7 +449,7 @@ void WithdrawRecordedFiles()
     {
         // The run's names were appended behind the earlier ones, numbered on.
         RegKey list;
-        if (RegOpenKeyExA(ProductRegistryRoot(), listKeyPath, 0, KEY_ALL_ACCESS, list.out()) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(run.registryRoot, listKeyPath, 0, KEY_ALL_ACCESS, list.receive()) != ERROR_SUCCESS)
             return;
         for (uint32_t number = gRunRecording.firstValue;; ++number) {
             char valueName[kFileValueNameSize];
@@ -422,7 +459,7 @@ void WithdrawRecordedFiles()
         }
     }
     if (gRunRecording.madeListKey)
-        DeleteKeyIfEmpty(listKeyPath);
+        DeleteKeyIfEmpty(run.registryRoot, listKeyPath);
     if (gRunRecording.madeProductKey)
-        DeleteKeyIfEmpty(productKeyPath);
+        DeleteKeyIfEmpty(run.registryRoot, productKeyPath);
 }

@@ -81,8 +81,7 @@ bool FormatUninstallCommand(char* out, size_t size, const char* uninstallerPath,
 
 bool FormatQuietUninstallCommand(char* out, size_t size, const char* uninstallerPath, bool forceAdmin, bool forceUser)
 {
-    if (FormatUninstallCommand(out, size, uninstallerPath, forceAdmin, forceUser) &&
-        AppendText(out, size, " -JustExec"))
+    if (FormatUninstallCommand(out, size, uninstallerPath, forceAdmin, forceUser) && AppendText(out, size, " -Silent"))
         return true;
     if (size != 0)
         out[0] = '\0';

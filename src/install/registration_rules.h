@@ -5,13 +5,18 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr size_t kStartMenuPathSize = 512;  // Start-menu folder, link and target paths
-constexpr size_t kEntryTextSize = 1024;     // uninstaller path, command lines, key paths
-constexpr size_t kFileValueNameSize = 16;   // "file" and up to ten digits
+#include "text/path_size.h"
+
+constexpr size_t kEntryTextSize = 1024;    // uninstaller path, command lines, key paths
+constexpr size_t kFileValueNameSize = 16;  // "file" and up to ten digits
 
 constexpr char kUninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr char kInstalledFilesKeyName[] = "installFiles";
 constexpr char kUninstallerFileName[] = "unquilbex.exe";
+
+// The Start-menu folders shortcuts go to: the machine's or the user's.
+constexpr int kCommonProgramsFolderId = 23;  // CSIDL_COMMON_PROGRAMS
+constexpr int kUserProgramsFolderId = 2;     // CSIDL_PROGRAMS
 
 // True when name can be one folder, file or registry key name: not empty, no
 // '\\', '/' or ':' (trail bytes of double-byte characters are no separators),
@@ -31,7 +36,8 @@ bool FormatUninstallerPath(char* out, size_t size, const char* installFolder);
 // the options the installing run had, in this order.
 bool FormatUninstallCommand(char* out, size_t size, const char* uninstallerPath, bool forceAdmin, bool forceUser);
 
-// The same command asking nothing: the uninstall command and " -JustExec".
+// The same command for unattended removal: the uninstall command and
+// " -Silent" (no window, no box, the outcome as exit code).
 bool FormatQuietUninstallCommand(char* out, size_t size, const char* uninstallerPath, bool forceAdmin, bool forceUser);
 
 // "file" and the number, at least five digits, zero-padded ("file00000",

@@ -11,16 +11,12 @@
 
 #include "package/extract_member_names.h"
 #include "package/extract_paths.h"
+#include "package/package_format.h"
 #include "text/bounded_text.h"
-#include "text/language.h"
+#include "text/path_size.h"
 #include "text/text_scan.h"
 
-// The decoder's notification is called CopyFile; Windows' file copy is not used here.
-#undef CopyFile
-
 namespace {
-
-constexpr size_t kPathSize = 512;  // 511 bytes and a terminator
 
 // Of the member's attributes only read-only, hidden, system and archive are kept.
 constexpr WORD kKeptAttributes =
@@ -34,15 +30,12 @@ constexpr int kMemberOpenFlags = _O_WRONLY | _O_BINARY | _O_SEQUENTIAL | _O_CREA
 constexpr int kNewMemberOpenFlags = kMemberOpenFlags | _O_EXCL;
 constexpr int kMemberPermissions = _S_IREAD | _S_IWRITE;
 
-// One extraction at a time; the recorder stays for the rest of the run.
+// One extraction, handed to the notification handler as the decoder's context.
 struct ExtractionState {
     char destinationFolder[kPathSize];
     MemberFilter memberFilter;
-    FileStartCallback fileStartCallback;
-    InstalledFileRecorder installedFileRecorder;
+    ExtractionListener listener;
 };
-
-ExtractionState gExtraction;
 
 // The decoder's memory and file operations: the process heap and the
 // system's files, behind the runtime-style interface the decoder is written
@@ -162,18 +155,21 @@ void RemoveExisting(const char* path)
 
 // A member is about to be written: -1 refuses its name and ends the
 // extraction, 0 skips it, anything else is the handle its bytes go to.
-intptr_t OpenMemberFile(const CabNotification& member)
+intptr_t OpenMemberFile(const ExtractionState& extraction, const CabNotification& member)
 {
     char target[kPathSize];
     // Names are checked before the filter, so that no refused name is ever
     // recorded as installed.
-    if (!MemberTargetPath(target, sizeof target, gExtraction.destinationFolder, member.text1))
+    if (!MemberTargetPath(target, sizeof target, extraction.destinationFolder, member.text1))
         return -1;
-    if (gExtraction.memberFilter != nullptr && !gExtraction.memberFilter(member.text1, member.size))
+    if (extraction.memberFilter != nullptr && !extraction.memberFilter(member.text1, member.size))
         return 0;
-    CreateMemberFolders(gExtraction.destinationFolder, member.text1);
-    if (gExtraction.fileStartCallback != nullptr)
-        gExtraction.fileStartCallback(member.size);
+    const ExtractionListener& listener = extraction.listener;
+    if (listener.memberAccepted != nullptr)
+        listener.memberAccepted(listener.context, member.text1);
+    CreateMemberFolders(extraction.destinationFolder, member.text1);
+    if (listener.fileStart != nullptr)
+        listener.fileStart(listener.context, member.size);
     // Most targets are new: the file is made where none exists, and only when
     // that fails is an existing one (read-only or not) replaced. Asking first
     // would cost a look into the folder for every member.
@@ -201,12 +197,12 @@ void StampMemberFile(intptr_t handle, const CabNotification& member)
 // A member has been written: give it its times, close it, give it its
 // attributes. A handle that does not close cleanly may have lost data and
 // fails the copy.
-intptr_t CloseMemberFile(const CabNotification& member)
+intptr_t CloseMemberFile(const ExtractionState& extraction, const CabNotification& member)
 {
     StampMemberFile(member.fileHandle, member);
     const bool closed = Close(member.fileHandle) == 0;
     char target[kPathSize];
-    if (!MemberTargetPath(target, sizeof target, gExtraction.destinationFolder, member.text1))
+    if (!MemberTargetPath(target, sizeof target, extraction.destinationFolder, member.text1))
         return 0;
     SetFileAttributesA(target, member.attributes & kKeptAttributes);
     return closed ? 1 : 0;
@@ -215,12 +211,14 @@ intptr_t CloseMemberFile(const CabNotification& member)
 }  // namespace
 
 int ExtractCabinet(const char* cabinetPath, const char* destinationFolder, MemberFilter filter,
-                   FileStartCallback callback)
+                   const ExtractionListener* listener)
 {
-    if (!CopyText(gExtraction.destinationFolder, destinationFolder))
+    ExtractionState extraction = {};
+    if (!CopyText(extraction.destinationFolder, destinationFolder))
         return 0;
-    gExtraction.memberFilter = filter;
-    gExtraction.fileStartCallback = callback;
+    extraction.memberFilter = filter;
+    if (listener != nullptr)
+        extraction.listener = *listener;
 
     CabErrorRecord errors = {};
     DecoderOwner decoder(errors);
@@ -230,18 +228,19 @@ int ExtractCabinet(const char* cabinetPath, const char* destinationFolder, Membe
     char name[kPathSize];
     if (!SplitFilePath(cabinetPath, folder, sizeof folder, name, sizeof name))
         return 0;
-    const bool copied = CopyCabinet(decoder.get(), name, folder, 0, HandleCabinetNotification, nullptr, nullptr) == 1;
+    const bool copied =
+        CopyCabinet(decoder.get(), name, folder, 0, HandleCabinetNotification, nullptr, &extraction) == 1;
     return decoder.Destroy() && copied ? 1 : 0;
 }
 
-int ExtractProductFiles(PackageSettings& settings, const char* cabinetPath, FileStartCallback progress)
+int ExtractProductFiles(PackageSettings& settings, const char* cabinetPath, const ExtractionListener& listener)
 {
-    const SetupInfo& info = IsJapaneseUi() ? settings.japanese : settings.english;
+    const SetupInfo& info = ActiveSetupInfo(settings);
     char root[kPathSize];
     char rest[kPathSize];
     if (SplitInstallFolder(info.installFolder, root, sizeof root, rest, sizeof rest) && rest[0] != '\0')
         CreateFolderChain(root, rest);
-    return ExtractCabinet(cabinetPath, info.installFolder, ProductMemberFilter, progress);
+    return ExtractCabinet(cabinetPath, info.installFolder, ProductMemberFilter, &listener);
 }
 
 int ExtractSplashBitmaps(char* bitmapPath, char* maskPath, const char* cabinetPath)
@@ -249,8 +248,8 @@ int ExtractSplashBitmaps(char* bitmapPath, char* maskPath, const char* cabinetPa
     char folder[kPathSize];
     char name[kPathSize];
     const bool named = SplitFilePath(cabinetPath, folder, sizeof folder, name, sizeof name) &&
-                       JoinPath(bitmapPath, kPathSize, folder, "$bmp") &&
-                       JoinPath(maskPath, kPathSize, folder, "$mask");
+                       JoinPath(bitmapPath, kPathSize, folder, kSplashPictureMember) &&
+                       JoinPath(maskPath, kPathSize, folder, kSplashMaskMember);
     if (named) {
         // The temporary folder outlives runs: pictures of an earlier run that
         // ended early must not pass for this cabinet's.
@@ -266,18 +265,9 @@ int ExtractSplashBitmaps(char* bitmapPath, char* maskPath, const char* cabinetPa
     return 0;
 }
 
-void SetInstalledFileRecorder(InstalledFileRecorder recorder)
-{
-    gExtraction.installedFileRecorder = recorder;
-}
-
 int ProductMemberFilter(const char* memberName, int32_t)
 {
-    if (IsInstallerMember(memberName))
-        return 0;
-    if (gExtraction.installedFileRecorder != nullptr)
-        gExtraction.installedFileRecorder(memberName);
-    return 1;
+    return IsInstallerMember(memberName) ? 0 : 1;
 }
 
 int SplashMemberFilter(const char* memberName, int32_t)
@@ -339,9 +329,10 @@ int EnsureFolder(const char* path)
 
 intptr_t HandleCabinetNotification(CabNotificationType type, CabNotification* notification)
 {
+    const ExtractionState& extraction = *static_cast<const ExtractionState*>(notification->userContext);
     switch (type) {
-    case CopyFile: return OpenMemberFile(*notification);
-    case CloseFileInfo: return CloseMemberFile(*notification);
+    case CabNotificationType::CopyMember: return OpenMemberFile(extraction, *notification);
+    case CabNotificationType::CloseFileInfo: return CloseMemberFile(extraction, *notification);
     default: return 0;
     }
 }

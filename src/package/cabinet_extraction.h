@@ -5,37 +5,38 @@
 
 #include "package/package_settings.h"
 
-// The decoder's notifications (package/cab/cab_decoder.h). Declared here only,
-// so that Win32 code may include this header: windows.h makes CopyFile a macro.
-enum CabNotificationType : int;
+// The decoder's notifications (package/cab/cab_decoder.h).
+enum class CabNotificationType : int;
 struct CabNotification;
 
 // Decides for each member whether it is written; 0 skips it.
 using MemberFilter = int (*)(const char* memberName, int32_t memberSize);
-// Told the size of every accepted member just before its file is created.
-using FileStartCallback = void (*)(int32_t memberSize);
-// Told the name of every product member that is installed.
-using InstalledFileRecorder = void (*)(const char* memberName);
+
+// Who hears of the members an extraction writes; each callback may be null.
+struct ExtractionListener {
+    // Told the size of every accepted member just before its file is created.
+    void (*fileStart)(void* context, int32_t memberSize);
+    // Told the name of every accepted member, before its file is created.
+    void (*memberAccepted)(void* context, const char* memberName);
+    void* context;
+};
 
 // Writes the members that filter accepts below destinationFolder (filter and
-// callback may be null). 1 when the whole cabinet was processed. A member
+// listener may be null). 1 when the whole cabinet was processed. A member
 // whose name could reach outside the folder ends the extraction with 0.
 int ExtractCabinet(const char* cabinetPath, const char* destinationFolder, MemberFilter filter,
-                   FileStartCallback callback);
+                   const ExtractionListener* listener);
 
 // Unpacks the product's files into installFolder of the settings block of the
-// interface language, which must exist; progress is told of each file. 1 on
-// success.
-int ExtractProductFiles(PackageSettings& settings, const char* cabinetPath, FileStartCallback progress);
+// interface language, which must exist; the listener is told of each file
+// (memberAccepted: the product files to record as installed). 1 on success.
+int ExtractProductFiles(PackageSettings& settings, const char* cabinetPath, const ExtractionListener& listener);
 
 // Unpacks "$bmp" and "$mask" beside the cabinet; the outputs (512 bytes each)
 // receive their paths, or are emptied on failure. 1 when both were unpacked.
 int ExtractSplashBitmaps(char* bitmapPath, char* maskPath, const char* cabinetPath);
 
-// The operation told of every installed product member, for the rest of the run.
-void SetInstalledFileRecorder(InstalledFileRecorder recorder);
-
-// The member filters: every product file (recorded), and the splash pictures.
+// The member filters: every product file, and the splash pictures.
 int ProductMemberFilter(const char* memberName, int32_t memberSize);
 int SplashMemberFilter(const char* memberName, int32_t memberSize);
 
@@ -50,5 +51,6 @@ void CreateFolderChain(const char* baseFolder, const char* relativePath);
 int EnsureFolder(const char* path);
 
 // The decoder's notification handler: opens each accepted member's file and
-// gives the finished file its times and attributes.
+// gives the finished file its times and attributes. The notification's
+// userContext is the extraction under way.
 intptr_t HandleCabinetNotification(CabNotificationType type, CabNotification* notification);

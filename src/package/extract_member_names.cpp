@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "package/package_format.h"
 #include "text/bounded_text.h"
 #include "text/text_scan.h"
 
 namespace {
 
-constexpr const char* kInstallerMembers[] = {"$", "$bmp", "$mask"};
-constexpr const char* kSplashMembers[] = {"$bmp", "$mask"};
+constexpr const char* kSplashMembers[] = {kSplashPictureMember, kSplashMaskMember};
 
 // Names that Windows opens as devices in every folder, with any extension.
 constexpr const char* kDeviceNames[] = {

@@ -176,12 +176,6 @@ struct BlockReader {
 
 }  // namespace
 
-uint32_t ReadLittleEndian32(const uint8_t* bytes)
-{
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
 bool DecodeTrailer(const uint8_t (&bytes)[kTrailerSize], PackageTrailer& out)
 {
     uint32_t* words[] = {&out.japaneseBlockOffset, &out.japaneseBlockLength, &out.englishBlockOffset,

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "package/package_settings.h"
+#include "text/little_endian.h"
 
 // The trailer is the last 44 bytes of a package: seven little-endian words and
 // a 16-byte signature, of which only the zero-terminated text counts.
@@ -23,6 +24,15 @@ constexpr char kPackageSignature[] = "InstBuild";
 // A text is stored without terminator, every byte XORed with the string key.
 constexpr uint8_t kTextKey = 0xA7;
 constexpr size_t kMaxTextLength = kTextFieldSize - 1;
+
+// The setup program carries the package as its resource RCDATA 104.
+constexpr uint16_t kPackageResourceId = 104;
+
+// Cabinet members the installer keeps for itself, never product files: "$"
+// and the splash picture and its mask, which are unpacked beside the cabinet.
+constexpr char kSplashPictureMember[] = "$bmp";
+constexpr char kSplashMaskMember[] = "$mask";
+constexpr const char* kInstallerMembers[] = {"$", kSplashPictureMember, kSplashMaskMember};
 
 // Byte k of the cabinet stream is XORed with byte (k mod 4) of this key, the
 // key's least significant byte first.
@@ -53,8 +63,6 @@ struct PackageHeap {
     void* (*allocate)(void* context, size_t size);
     void* context;
 };
-
-uint32_t ReadLittleEndian32(const uint8_t* bytes);
 
 // Decodes the 44 trailer bytes. False when the signature is not "InstBuild"
 // (compared as a zero-terminated text, ignoring letter case).

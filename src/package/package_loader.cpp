@@ -4,34 +4,17 @@
 
 #include <cstring>
 
-#include "package/file_ops.h"
 #include "package/package_format.h"
+#include "system/file_ops.h"
+#include "system/owned_handle.h"
 #include "text/bounded_text.h"
+#include "text/path_size.h"
 #include "text/text_scan.h"
 
 namespace {
 
-constexpr WORD kPackageResourceId = 104;
 constexpr DWORD kSystemTempPathSize = 1024;
 constexpr char kTempFolderName[] = "vbnxoPmet";
-constexpr size_t kTempFilePathSize = 512;
-
-// A module loaded as a data file, unloaded on every path out.
-class DataModule {
-public:
-    explicit DataModule(const char* path) : module_(LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
-    ~DataModule()
-    {
-        if (module_ != nullptr)
-            FreeLibrary(module_);
-    }
-    DataModule(const DataModule&) = delete;
-    DataModule& operator=(const DataModule&) = delete;
-    HMODULE get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
 
 // A block of the process heap, freed on every path out.
 class HeapBlock {
@@ -70,7 +53,7 @@ public:
     const char* path() const { return path_; }
 
 private:
-    char path_[kTempFilePathSize] = {};
+    char path_[kPathSize] = {};
 };
 
 int ReadFileAt(void* context, uint32_t offset, void* buffer, uint32_t count)
@@ -163,7 +146,7 @@ size_t GetInstallerTempFolder(size_t maxLength, char* folder)
 int CreatePackageTempFile(char* path)
 {
     path[0] = '\0';
-    char folder[kTempFilePathSize];
+    char folder[kPathSize];
     if (GetInstallerTempFolder(sizeof folder, folder) == 0 || folder[0] == '\0')
         return 0;
     if (!GetTempFileNameA(folder, "It", 0, path)) {
@@ -175,10 +158,10 @@ int CreatePackageTempFile(char* path)
 
 int CopyPackageResource(const char* destination, const char* modulePath)
 {
-    DataModule module(modulePath);
+    LoadedModule module(LoadLibraryExA(modulePath, nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (module.get() == nullptr)
         return 0;
-    HRSRC resource = FindResourceA(module.get(), MAKEINTRESOURCEA(kPackageResourceId), MAKEINTRESOURCEA(10));
+    HRSRC resource = FindResourceA(module.get(), MAKEINTRESOURCEA(kPackageResourceId), RT_RCDATA);
     HGLOBAL loaded = resource != nullptr ? LoadResource(module.get(), resource) : nullptr;
     const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
     if (data == nullptr)

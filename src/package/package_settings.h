@@ -50,3 +50,6 @@ struct PackageSettings {
     uint32_t totalInstallBytes;  // the 100 % mark of the progress bar
     uint32_t installedBytes;     // running sum kept by the extraction
 };
+
+// The settings of the interface language, chosen afresh at every call.
+SetupInfo& ActiveSetupInfo(PackageSettings& settings);

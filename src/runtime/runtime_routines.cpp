@@ -4,6 +4,8 @@
 // loops are never turned back into calls of themselves.
 #include <windows.h>
 
+#include "runtime/wide_division.h"
+
 #include <cstddef>
 
 extern "C" {
@@ -94,5 +96,19 @@ void free(void* memory)
     if (memory != nullptr)
         HeapFree(GetProcessHeap(), 0, memory);
 }
+
+#if defined(__i386__)
+// The compiler calls these for every 64-bit quotient of the 32-bit build;
+// libgcc's own would bring their unwind tables along.
+unsigned long long __udivdi3(unsigned long long dividend, unsigned long long divisor)
+{
+    return DivideUnsigned64(dividend, divisor);
+}
+
+long long __divdi3(long long dividend, long long divisor)
+{
+    return DivideSigned64(dividend, divisor);
+}
+#endif
 
 }  // extern "C"

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "install/folder_placeholder_rules.h"
+#include "install/registration_rules.h"
 #include "runtime/read_only_file.h"
 #include "text/bounded_text.h"
 #include "text/text_scan.h"
@@ -99,16 +101,6 @@ char* HeapCopy(const char* text)
     return copy;
 }
 
-bool IsTempName(const char* component, size_t length)
-{
-    char name[5];
-    if (length != 3 && length != 4)
-        return false;
-    memcpy(name, component, length);
-    name[length] = '\0';
-    return EqualsIgnoringAsciiCase(name, "temp") || EqualsIgnoringAsciiCase(name, "tmp");
-}
-
 }  // namespace
 
 void ReadArgumentFile(int* count, char** entries, int capacity, const char* fileName)
@@ -171,71 +163,47 @@ void SplitOwnPath(const char* argument0, char* ownFolder, char* ownFileName)
 
 int ChooseInstallMode(const char* ownFileName, int count, char* const* entries)
 {
-    if (EqualsIgnoringAsciiCase(ownFileName, "unquilbex.exe"))
+    if (EqualsIgnoringAsciiCase(ownFileName, kUninstallerFileName))
         return 0;
     if (count >= 2 && HasOption("-u", count, entries))
         return 0;
     return 1;
 }
 
-int RewriteTempComponents(char* path, size_t size, const char* userName, void (*createFolder)(const char* path))
+OptionValue InspectOptionValue(const char* name, int count, char* const* entries, size_t valueSize)
 {
-    // The components that are examined, from the last one backwards: each
-    // behind a backslash that stands at index 4 or later, as long as what
-    // remains before it is longer than 3 bytes.
-    int starts[kPathSize];
-    int examined = 0;
-    int remaining = static_cast<int>(strlen(path));
-    while (remaining > 3 && examined < static_cast<int>(kPathSize)) {
-        const int slash = FindByte(path, remaining, '\\', 0);
-        if (slash <= 3)
-            break;
-        starts[examined++] = slash;
-        remaining = slash;
+    for (int i = 1; i < count; ++i) {
+        if (strcmp(entries[i], name) != 0)
+            continue;
+        if (i + 1 >= count || entries[i + 1][0] == '\0')
+            return OptionValue::Missing;
+        return strlen(entries[i + 1]) < valueSize ? OptionValue::Given : OptionValue::TooLong;
     }
+    return OptionValue::Absent;
+}
 
-    char replacement[kArgumentLineSize + 8] = "tteemmpp";
-    if (!AppendText(replacement, userName))
-        return 0;
-
-    // Build the result, remembering where each examined component ends.
-    char result[kArgumentLineSize * 2];
-    int ends[kPathSize];
-    int firstRewritten = -1;
-    memcpy(result, path, static_cast<size_t>(remaining));
-    size_t length = static_cast<size_t>(remaining);
-    const size_t pathLength = strlen(path);
-    for (int k = examined - 1; k >= 0; --k) {
-        const size_t from = static_cast<size_t>(starts[k]) + 1;
-        const size_t to = k > 0 ? static_cast<size_t>(starts[k - 1]) : pathLength;
-        const bool rewrite = IsTempName(path + from, to - from);
-        const char* text = rewrite ? replacement : path + from;
-        const size_t textLength = rewrite ? strlen(replacement) : to - from;
-        if (length + 1 + textLength >= sizeof result)
-            return 0;
-        result[length++] = '\\';
-        memcpy(result + length, text, textLength);
-        length += textLength;
-        ends[k] = static_cast<int>(length);
-        if (rewrite && firstRewritten < 0)
-            firstRewritten = k;
+const char* FindBadOptionValue(int count, char* const* entries)
+{
+    static constexpr struct {
+        const char* name;
+        size_t valueSize;
+    } kValueOptions[] = {{"-Log", kPathSize}, {"-SetDir", kPathSize}, {"-srcInstaller", kSourcePathSize}};
+    for (const auto& option : kValueOptions) {
+        const OptionValue value = InspectOptionValue(option.name, count, entries, option.valueSize);
+        if (value == OptionValue::Missing || value == OptionValue::TooLong)
+            return option.name;
     }
-    if (firstRewritten < 0 || length >= size)
-        return 0;
-    result[length] = '\0';
-    for (int k = firstRewritten; k >= 0; --k) {
-        char folder[sizeof result];
-        memcpy(folder, result, static_cast<size_t>(ends[k]));
-        folder[ends[k]] = '\0';
-        createFolder(folder);
-    }
-    memcpy(path, result, length + 1);
-    return 1;
+    return nullptr;
 }
 
 void EvaluateOptions(int count, char* const* entries, const char* ownFileName, const char* userName,
                      void (*createFolder)(const char* path), RunOptions& options)
 {
+    options.silent = HasOption("-Silent", count, entries);
+    options.badOption = FindBadOptionValue(count, entries);
+    GetOptionValue("-Log", count, entries, options.log, sizeof options.log);
+    if (options.silent && options.badOption != nullptr)
+        return;
     options.justExec = HasOption("-JustExec", count, entries);
     options.okIfNotAdmin = HasOption("-OKisnotAdmin", count, entries);
     options.justDecomp = HasOption("-JustDecomp", count, entries);

@@ -3,9 +3,10 @@
 // beside the installer, and the options the driver recognises in it.
 #include <cstddef>
 
+#include "text/path_size.h"
+
 constexpr int kMaxArguments = 256;
 constexpr size_t kArgumentLineSize = 1024;  // one read yields at most 1023 bytes
-constexpr size_t kPathSize = 512;           // paths: 511 bytes and a terminator
 constexpr size_t kSourcePathSize = 1024;    // the "-srcInstaller" value
 
 // Fills entries (heap copies that live until the process ends) from the
@@ -28,12 +29,20 @@ void SplitOwnPath(const char* argument0, char* ownFolder, char* ownFileName);
 // "-u" is given.
 int ChooseInstallMode(const char* ownFileName, int count, char* const* entries);
 
-// Replaces every "temp" or "tmp" folder component behind the first level by
-// "tteemmpp" and the user name, and has createFolder make each folder from
-// the first replaced one down to the whole path. A result that would not fit
-// size bytes leaves the path unchanged and creates nothing. Returns 1 when a
-// component was rewritten.
-int RewriteTempComponents(char* path, size_t size, const char* userName, void (*createFolder)(const char* path));
+// What the value of an option that takes one is like.
+enum class OptionValue {
+    Absent,   // the option is not given
+    Given,    // a value that fits valueSize bytes
+    Missing,  // the option is the last entry, or its value is empty
+    TooLong,  // the value would not fit valueSize bytes
+};
+
+OptionValue InspectOptionValue(const char* name, int count, char* const* entries, size_t valueSize);
+
+// The first option whose value is missing or too long ("-Log", "-SetDir",
+// "-srcInstaller", in this order), or null. A silent run refuses such a
+// command line instead of guessing: it would install elsewhere than asked.
+const char* FindBadOptionValue(int count, char* const* entries);
 
 // The options of a run, in the order the driver evaluates them.
 struct RunOptions {
@@ -45,7 +54,12 @@ struct RunOptions {
     int isInstall;
     char setDir[kPathSize];
     char srcInstaller[kSourcePathSize];
+    int silent;             // "-Silent": no window, no box, the outcome as exit code
+    char log[kPathSize];    // "-Log FILE", empty when not given or unusable
+    const char* badOption;  // FindBadOptionValue's answer
 };
 
+// Evaluates every option. A silent run with a bad option value stops at
+// "-Silent" and "-Log": nothing else is evaluated and no folder is made.
 void EvaluateOptions(int count, char* const* entries, const char* ownFileName, const char* userName,
                      void (*createFolder)(const char* path), RunOptions& options);

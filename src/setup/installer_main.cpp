@@ -4,7 +4,7 @@
 
 #include "runtime/command_line.h"
 #include "setup/arguments.h"
-#include "setup/setup_state.h"
+#include "setup/setup_driver.h"
 #include "text/bounded_text.h"
 #include "text/text_scan.h"
 
@@ -55,11 +55,11 @@ int InstallerMain(HINSTANCE instance, HINSTANCE previousInstance, const char* co
     if (count == 0)
         count = UseModulePath(entries);
 
-    RunSetup(instance, previousInstance, commandLine, showCommand, count, entries);
+    const int exitCode = RunSetup(instance, previousInstance, commandLine, showCommand, count, entries);
 
     if (haveFileName)
         DeleteFileA(fileName);
-    return 0;
+    return exitCode;
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand)

@@ -1,4 +1,4 @@
-#include <windows.h>
+#include "setup/setup_driver.h"
 
 #include "env/os_version.h"
 #include "env/privileges.h"
@@ -8,59 +8,84 @@
 #include "install/install_dialog.h"
 #include "install/launch.h"
 #include "install/registration.h"
+#include "install/run_context.h"
 #include "package/cabinet_extraction.h"
-#include "package/file_ops.h"
 #include "package/package_loader.h"
+#include "setup/arguments.h"
 #include "setup/run_decisions.h"
-#include "setup/setup_state.h"
 #include "setup/setup_texts.h"
+#include "system/file_ops.h"
+#include "system/message_pump.h"
+#include "system/run_log.h"
 #include "text/bounded_text.h"
 #include "text/language.h"
 #include "ui/splash_window.h"
 #include "uninstall/uninstaller.h"
 
-// Zeroed at start-up; a run starts as installing (RunSetup).
-SetupState gSetupState;
-
 namespace {
 
-// What RunSetup keeps for the length of one run.
-struct RunLocals {
+// Everything one run keeps, owned by RunSetup. The subsystems get the parts
+// they need: the splash window its content, the operations the context.
+struct Run {
+    RunOptions options;  // justExec and okIfNotAdmin also take the package's settings
+    int perUserInstall;
+    int installed;
     char ownFolder[kPathSize];
     char ownFileName[kPathSize];
     char tempFolder[kPathSize];
     char bitmapPath[kPathSize];
     char maskPath[kPathSize];
-    RunOptions options;
-    int installed;
+    char packageTempFile[kPathSize];  // the work file, "IL" prefix
+    PackageSettings settings;
+    SplashContent splash;
+    RunContext context;
+    RunLog log;
+    RunOutcome outcome;
 };
 
-void CreateFolderIgnoringFailure(const char* path)
+// The flags the run took, for the log.
+constexpr struct {
+    const char* name;
+    int RunOptions::*flag;
+} kLoggedFlags[] = {
+    {"-Silent", &RunOptions::silent},
+    {"-JustExec", &RunOptions::justExec},
+    {"-OKisnotAdmin", &RunOptions::okIfNotAdmin},
+    {"-JustDecomp", &RunOptions::justDecomp},
+    {"-ForceAdmin", &RunOptions::forceAdmin},
+    {"-ForceUser", &RunOptions::forceUser},
+};
+
+// Opens "-Log"'s file; the run's context then carries the log to every step.
+void OpenLog(Run& run)
 {
-    CreateDirectoryA(path, nullptr);
+    run.context.log = run.options.log[0] != '\0' && OpenRunLog(run.log, run.options.log) ? &run.log : nullptr;
+    RunLog* log = run.context.log;
+    LogStep(log, "start", run.ownFileName);
+    for (const auto& option : kLoggedFlags) {
+        if (run.options.*option.flag)
+            LogStep(log, "option", option.name);
+    }
+    LogStep(log, "option", "-Log", run.options.log);
+    if (run.options.setDir[0] != '\0')
+        LogStep(log, "option", "-SetDir", run.options.setDir);
+    if (run.options.srcInstaller[0] != '\0')
+        LogStep(log, "option", "-srcInstaller", run.options.srcInstaller);
 }
 
-// The logon name, or "user" when the system cannot tell.
-void QueryUserName(char (&name)[kArgumentLineSize])
+void DeleteWorkFile(const Run& run)
 {
-    DWORD size = sizeof name;
-    if (!GetUserNameA(name, &size) || name[0] == '\0')
-        CopyText(name, "user");
+    if (run.packageTempFile[0] != '\0')
+        DeleteFileA(run.packageTempFile);
 }
 
-void DeleteWorkFile()
+void CreateWorkFile(Run& run)
 {
-    if (gSetupState.packageTempFile[0] != '\0')
-        DeleteFileA(gSetupState.packageTempFile);
-}
-
-void CreateWorkFile(RunLocals& run)
-{
-    gSetupState.packageTempFile[0] = '\0';
+    run.packageTempFile[0] = '\0';
     if (GetInstallerTempFolder(sizeof run.tempFolder, run.tempFolder) == 0 || run.tempFolder[0] == '\0')
         return;
-    if (!GetTempFileNameA(run.tempFolder, "IL", 0, gSetupState.packageTempFile))
-        gSetupState.packageTempFile[0] = '\0';
+    if (!GetTempFileNameA(run.tempFolder, "IL", 0, run.packageTempFile))
+        run.packageTempFile[0] = '\0';
 }
 
 // An installing run reads the carrier twice (settings, then cabinet) and
@@ -75,60 +100,92 @@ HANDLE HoldCarrier(const RunOptions& options)
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-void TakeOptions(const RunOptions& options)
+// The failure message after an error beep. The window handle is kept after
+// the window is gone; a box owned by a destroyed window would not be shown at all.
+void ShowFailureMessage(const Run& run, const char* caption)
 {
-    gSetupState.justExec = options.justExec;
-    gSetupState.okIfNotAdmin = options.okIfNotAdmin;
-    gSetupState.justDecomp = options.justDecomp;
-    gSetupState.forceAdmin = options.forceAdmin;
-    gSetupState.forceUser = options.forceUser;
-    gSetupState.isInstall = options.isInstall;
+    HWND owner = IsWindow(run.context.owner) ? run.context.owner : nullptr;
+    MessageBeep(MB_ICONHAND);
+    MessageBoxA(owner, FailureText(IsJapaneseUi(), run.options.isInstall != 0), caption, MB_OK);
+}
+
+// A silent run shows no box: its outcome becomes the exit code.
+void Fail(Run& run, const char* caption)
+{
+    run.outcome = RunOutcome::Failed;
+    if (!run.options.silent)
+        ShowFailureMessage(run, caption);
 }
 
 // Steps 6 to 8: returns false when the run ends for want of rights.
-bool CheckRights(const SetupInfo& info)
+bool CheckRights(Run& run, const SetupInfo& info)
 {
-    if (DecidePerUserInstall(gSetupState.forceAdmin != 0, IsUserAdmin() != 0, info.installFolder))
-        gSetupState.perUserInstall = 1;
-    if (!gSetupState.justExec)
-        gSetupState.justExec = info.justExec;
-    if (!gSetupState.okIfNotAdmin)
-        gSetupState.okIfNotAdmin = info.okIfNotAdmin;
-    if (gSetupState.okIfNotAdmin || IsUserAdmin())
+    RunOptions& options = run.options;
+    if (DecidePerUserInstall(options.forceAdmin != 0, IsUserAdmin() != 0, info.installFolder))
+        run.perUserInstall = 1;
+    if (!options.justExec)
+        options.justExec = info.justExec;
+    if (!options.okIfNotAdmin)
+        options.okIfNotAdmin = info.okIfNotAdmin;
+    if (options.okIfNotAdmin || IsUserAdmin())
         return true;
-    MessageBoxA(gSetupState.mainWindow, AdminRequiredText(gSetupState.isInstall != 0, gSetupState.justExec != 0),
-                info.productName, MB_OK);
+    run.outcome = RunOutcome::Refused;
+    LogStep(run.context.log, "refused", "administrator rights are required");
+    if (!options.silent)
+        MessageBoxA(run.context.owner, AdminRequiredText(options.isInstall != 0, options.justExec != 0),
+                    info.productName, MB_OK);
     return false;
 }
 
-void RedrawSplash()
+// The context the operations get, once the options and the rights are settled.
+void FillContext(Run& run)
+{
+    RunContext& context = run.context;
+    const bool forceAdmin = run.options.forceAdmin != 0, forceUser = run.options.forceUser != 0;
+    context.settings = &run.settings;
+    context.packageTempFile = run.packageTempFile;
+    context.forceAdmin = run.options.forceAdmin;
+    context.forceUser = run.options.forceUser;
+    context.registryRoot =
+        ChooseRegistryRoot(forceAdmin, forceUser, run.perUserInstall != 0) == RegistryRoot::LocalMachine
+            ? HKEY_LOCAL_MACHINE
+            : HKEY_CURRENT_USER;
+    context.programsFolderId = ChooseProgramsFolderId(forceAdmin, forceUser, run.perUserInstall != 0);
+    context.silent = run.options.silent;
+}
+
+void RedrawSplash(const Run& run)
 {
     PumpMessages();
-    if (gSetupState.mainWindow != nullptr)
-        InvalidateRect(gSetupState.mainWindow, nullptr, FALSE);
+    if (run.context.owner != nullptr)
+        InvalidateRect(run.context.owner, nullptr, FALSE);
     PumpMessages();
 }
 
 // Step 14: returns false when the run goes to its ending.
-bool PrepareInstall(RunLocals& run)
+bool PrepareInstall(Run& run)
 {
-    if (!gSetupState.justDecomp) {
-        if (!ActiveSetupInfo().justExec)
-            SetInstalledFileRecorder(RecordInstalledFile);
-        if (!CheckRunningApplications(gSetupState.mainWindow, run.ownFileName))
+    if (!run.options.justDecomp) {
+        if (!ActiveSetupInfo(run.settings).justExec)
+            run.context.recordInstalledFiles = 1;
+        if (!CheckRunningApplications(run.context.owner, ActiveSetupInfo(run.settings), run.ownFileName,
+                                      run.options.silent, run.context.log)) {
+            run.outcome = RunOutcome::Blocked;
             return false;
+        }
     }
-    if (!ExtractPackageCabinet(gSetupState.packageTempFile, run.options.srcInstaller)) {
-        ShowFailureMessage(run.ownFileName);
+    if (!ExtractPackageCabinet(run.packageTempFile, run.options.srcInstaller)) {
+        LogFailure(run.context.log, "cabinet", run.options.srcInstaller, GetLastError());
+        Fail(run, run.ownFileName);
         return false;
     }
-    if (ExtractSplashBitmaps(run.bitmapPath, run.maskPath, gSetupState.packageTempFile)) {
-        gSetupState.splashBitmap = LoadSplashDib(run.bitmapPath);
-        gSetupState.splashMask = LoadSplashDib(run.maskPath);
+    if (ExtractSplashBitmaps(run.bitmapPath, run.maskPath, run.packageTempFile)) {
+        run.splash.bitmap = LoadSplashDib(run.bitmapPath);
+        run.splash.mask = LoadSplashDib(run.maskPath);
     }
-    gSetupState.bitmapsReady = 1;
-    if (gSetupState.mainWindow != nullptr)
-        InvalidateRect(gSetupState.mainWindow, nullptr, FALSE);
+    run.splash.ready = 1;
+    if (run.context.owner != nullptr)
+        InvalidateRect(run.context.owner, nullptr, FALSE);
     PumpMessages();
     if (run.bitmapPath[0] != '\0')
         DeleteFileA(run.bitmapPath);
@@ -137,161 +194,44 @@ bool PrepareInstall(RunLocals& run)
     return true;
 }
 
-void Install(RunLocals& run, HINSTANCE instance)
+// The install dialog (or the given folder), then the required files,
+// registration, the success message and the install commands.
+int InstallProduct(const Run& run, HINSTANCE instance)
 {
-    InstallRequest request = {instance, run.options.setDir, gSetupState.justExec, ActiveSetupInfo().justExec, 0};
-    if (RunInstallStep(request, run.options.srcInstaller, gSetupState.forceAdmin, gSetupState.forceUser))
+    const int packageJustExec = ActiveSetupInfo(*run.context.settings).justExec;
+    int result = RunInstallDialog(run.context, instance, run.options.setDir, run.options.justExec);
+    if (!result)
+        WithdrawRecordedFiles(run.context);
+    if (result) {
+        PumpMessages();
+        if (!run.options.justDecomp)
+            result = FinishInstallation(run.context, run.options.justExec, packageJustExec, run.options.srcInstaller);
+    }
+    return result;
+}
+
+void Install(Run& run, HINSTANCE instance)
+{
+    if (InstallProduct(run, instance))
         run.installed = 1;
     else
-        ShowFailureMessage(ActiveSetupInfo().productName);
-    DeleteWorkFile();
+        Fail(run, ActiveSetupInfo(run.settings).productName);
+    DeleteWorkFile(run);
 }
 
-void Uninstall(RunLocals& run)
+void Uninstall(Run& run)
 {
-    DeleteWorkFile();
+    DeleteWorkFile(run);
     EnableProcessPrivileges(1);
-    if (!RunUninstall(gSetupState.mainWindow, ActiveSetupInfo(), gSetupState.justExec, run.options.srcInstaller))
-        ShowFailureMessage(run.ownFileName);
+    if (!RunUninstall(run.context, ActiveSetupInfo(run.settings), run.options.justExec || run.options.silent,
+                      run.options.srcInstaller))
+        Fail(run, run.ownFileName);
 }
 
-// Steps 16 to 19.
-void EndRun(RunLocals& run)
+// The launch commands, in the installation folder, the window disabled meanwhile.
+int RunLaunchCommands(const Run& run)
 {
-    DeleteWorkFile();
-    PumpMessages();
-    // The window posts the quit request when it is destroyed; a window that is
-    // already gone (closed by the user, or never made) posts nothing to wait for.
-    if (gSetupState.mainWindow != nullptr && IsWindow(gSetupState.mainWindow)) {
-        DestroyWindow(gSetupState.mainWindow);
-        while (GetMessageA(&gSetupState.msg, nullptr, 0, 0) > 0) {
-            TranslateMessage(&gSetupState.msg);
-            DispatchMessageA(&gSetupState.msg);
-        }
-    }
-    FreeSplashDib(gSetupState.splashBitmap);
-    FreeSplashDib(gSetupState.splashMask);
-    gSetupState.splashBitmap = nullptr;
-    gSetupState.splashMask = nullptr;
-    if (run.installed && !RunLaunchStep(gSetupState.forceAdmin))
-        ShowFailureMessage(ActiveSetupInfo().productName);
-}
-
-}  // namespace
-
-SetupInfo& ActiveSetupInfo()
-{
-    return IsJapaneseUi() ? gSetupState.packageSettings.japanese : gSetupState.packageSettings.english;
-}
-
-int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, const char*, int showCommand, int count, char** entries)
-{
-    static RunLocals run;
-    ZeroMemory(&run, sizeof run);
-    gSetupState.isInstall = 1;
-    ZeroMemory(&gSetupState.packageSettings, sizeof gSetupState.packageSettings);
-    gSetupState.mainWindow = nullptr;
-    gSetupState.splashBitmap = nullptr;
-    gSetupState.splashMask = nullptr;
-    SplitOwnPath(count > 0 ? entries[0] : "", run.ownFolder, run.ownFileName);
-
-    char userName[kArgumentLineSize];
-    QueryUserName(userName);
-    EvaluateOptions(count, entries, run.ownFileName, userName, CreateFolderIgnoringFailure, run.options);
-    TakeOptions(run.options);
-    const FileHandle carrier(HoldCarrier(run.options));
-
-    CreateWorkFile(run);
-    if (!LoadPackageSettings(gSetupState.packageSettings, run.options.srcInstaller)) {
-        ShowFailureMessage(run.ownFileName);
-        EndRun(run);
-        return 0;
-    }
-    SetupInfo& info = ActiveSetupInfo();
-    if (!CheckRights(info)) {
-        DeleteWorkFile();
-        return 0;
-    }
-    if (!CheckOsSupported(static_cast<uint32_t>(info.osMask), run.ownFileName)) {
-        ShowFailureMessage(run.ownFileName);
-        DeleteWorkFile();
-        return 0;
-    }
-    if (previousInstance == nullptr && !RegisterSplashClass(instance)) {
-        DeleteWorkFile();
-        return 0;
-    }
-    CreateSplashWindow(instance, showCommand);
-    RedrawSplash();
-    ExpandInstallFolder(ActiveSetupInfo().installFolder);
-
-    if (!gSetupState.isInstall)
-        Uninstall(run);
-    else if (PrepareInstall(run))
-        Install(run, instance);
-    EndRun(run);
-    return 0;
-}
-
-void PumpMessages()
-{
-    while (PeekMessageA(&gSetupState.msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&gSetupState.msg);
-        DispatchMessageA(&gSetupState.msg);
-    }
-}
-
-int IsForceAdmin()
-{
-    return gSetupState.forceAdmin;
-}
-
-int IsForceUser()
-{
-    return gSetupState.forceUser;
-}
-
-HKEY ProductRegistryRoot()
-{
-    return ChooseRegistryRoot(gSetupState.forceAdmin != 0, gSetupState.forceUser != 0,
-                              gSetupState.perUserInstall != 0) == RegistryRoot::LocalMachine
-               ? HKEY_LOCAL_MACHINE
-               : HKEY_CURRENT_USER;
-}
-
-int ProductProgramsFolderId()
-{
-    return ChooseProgramsFolderId(gSetupState.forceAdmin != 0, gSetupState.forceUser != 0,
-                                  gSetupState.perUserInstall != 0);
-}
-
-void ShowFailureMessage(const char* caption)
-{
-    // The window handle is kept after the window is gone; a box owned by a
-    // destroyed window would not be shown at all.
-    HWND owner = IsWindow(gSetupState.mainWindow) ? gSetupState.mainWindow : nullptr;
-    MessageBeep(MB_ICONHAND);
-    MessageBoxA(owner, FailureText(IsJapaneseUi(), gSetupState.isInstall != 0), caption, MB_OK);
-}
-
-int RunInstallStep(InstallRequest& request, const char* sourceFile, int forceAdmin, int forceUser)
-{
-    request.result = 0;
-    request.result = RunInstallDialog(gSetupState.mainWindow, request.instance, request.setDir, request.justExec);
-    if (!request.result)
-        WithdrawRecordedFiles();
-    if (request.result) {
-        PumpMessages();
-        if (!gSetupState.justDecomp)
-            request.result = FinishInstallation(gSetupState.mainWindow, request.justExec, request.packageJustExec,
-                                                sourceFile, forceAdmin, forceUser);
-    }
-    return request.result;
-}
-
-int RunLaunchStep(int forceAdmin)
-{
-    SetupInfo& info = ActiveSetupInfo();
+    SetupInfo& info = ActiveSetupInfo(*run.context.settings);
     int result = 1;
     for (int i = 0; i < info.launchCommandCount; ++i) {
         const CommandEntry& entry = info.launchCommands[i];
@@ -299,12 +239,111 @@ int RunLaunchStep(int forceAdmin)
             continue;
         {
             CurrentFolderScope inFolder(info.installFolder);
-            EnableWindow(gSetupState.mainWindow, FALSE);
-            result = LaunchCommand(entry.commandLine, entry.wait, info, 0, forceAdmin);
-            EnableWindow(gSetupState.mainWindow, TRUE);
+            EnableWindow(run.context.owner, FALSE);
+            result = LaunchCommand(entry.commandLine, entry.wait, info, 0, run.options.forceAdmin);
+            const DWORD error = GetLastError();
+            EnableWindow(run.context.owner, TRUE);
+            LogCommandResult(run.context.log, "launch", entry.commandLine, result, error);
         }
         if (!result)
             return 0;
     }
     return result;
+}
+
+// Steps 16 to 19.
+void EndRun(Run& run)
+{
+    DeleteWorkFile(run);
+    PumpMessages();
+    // The window posts the quit request when it is destroyed; a window that is
+    // already gone (closed by the user, or never made) posts nothing to wait for.
+    if (run.context.owner != nullptr && IsWindow(run.context.owner)) {
+        DestroyWindow(run.context.owner);
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    FreeSplashDib(run.splash.bitmap);
+    FreeSplashDib(run.splash.mask);
+    run.splash.bitmap = nullptr;
+    run.splash.mask = nullptr;
+    if (run.installed && !RunLaunchCommands(run))
+        Fail(run, ActiveSetupInfo(run.settings).productName);
+}
+
+// The run's last line and its exit code.
+int Finish(Run& run)
+{
+    const int exitCode = ExitCodeOf(run.outcome, run.options.silent != 0);
+    char detail[32];
+    wsprintfA(detail, "exit code %d", exitCode);
+    LogStep(run.context.log, "end", OutcomeText(run.outcome), detail);
+    CloseRunLog(run.log);
+    return exitCode;
+}
+
+}  // namespace
+
+int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, const char*, int showCommand, int count, char** entries)
+{
+    Run run;
+    ZeroMemory(&run, sizeof run);
+    run.splash.settings = &run.settings;
+    SplitOwnPath(count > 0 ? entries[0] : "", run.ownFolder, run.ownFileName);
+
+    char userName[kUserNameSize];
+    QueryUserName(userName);
+    EvaluateOptions(count, entries, run.ownFileName, userName, CreateFolderIgnoringFailure, run.options);
+    OpenLog(run);
+    if (run.options.silent && run.options.badOption != nullptr) {
+        LogStep(run.context.log, "refused", run.options.badOption, "its value is missing or too long");
+        run.outcome = RunOutcome::BadCommandLine;
+        return Finish(run);
+    }
+    LogStep(run.context.log, "mode", run.options.isInstall ? "install" : "uninstall");
+    const FileHandle carrier(HoldCarrier(run.options));
+
+    CreateWorkFile(run);
+    if (!LoadPackageSettings(run.settings, run.options.srcInstaller)) {
+        LogFailure(run.context.log, "package", run.options.srcInstaller, GetLastError());
+        Fail(run, run.ownFileName);
+        EndRun(run);
+        return Finish(run);
+    }
+    SetupInfo& info = ActiveSetupInfo(run.settings);
+    LogStep(run.context.log, "package", info.productName, info.productVersion);
+    if (!CheckRights(run, info)) {
+        DeleteWorkFile(run);
+        return Finish(run);
+    }
+    FillContext(run);
+    // A silent run skips the refusal message, not the check.
+    const uint32_t mask = static_cast<uint32_t>(info.osMask);
+    if (!(run.options.silent ? mask & RunningOsMask() : CheckOsSupported(run.context.owner, mask, run.ownFileName))) {
+        LogStep(run.context.log, "refused", "this Windows version is not supported by the package");
+        run.outcome = RunOutcome::Refused;
+        if (!run.options.silent)
+            ShowFailureMessage(run, run.ownFileName);
+        DeleteWorkFile(run);
+        return Finish(run);
+    }
+    if (previousInstance == nullptr && !RegisterSplashClass(instance)) {
+        DeleteWorkFile(run);
+        run.outcome = RunOutcome::Failed;
+        return Finish(run);
+    }
+    run.context.owner =
+        CreateSplashWindow(instance, run.options.silent ? SW_HIDE : showCommand, run.options.justExec, run.splash);
+    RedrawSplash(run);
+    ExpandInstallFolder(ActiveSetupInfo(run.settings).installFolder, run.options.forceAdmin, run.options.forceUser);
+
+    if (!run.options.isInstall)
+        Uninstall(run);
+    else if (PrepareInstall(run))
+        Install(run, instance);
+    EndRun(run);
+    return Finish(run);
 }

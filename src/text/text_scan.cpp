@@ -23,8 +23,20 @@ constexpr DoubleByteCodePage kDoubleByteCodePages[] = {
     {950, {{0x81, 0xFE}, {0, 0}}, {{0x40, 0x7E}, {0xA1, 0xFE}, {0, 0}}},        // Traditional Chinese
 };
 
-const DoubleByteCodePage* gCodePage = &kDoubleByteCodePages[0];
-unsigned gCodePageNumber = 932;
+// Until a code page is chosen, text is Shift-JIS (932). All zero at the start,
+// so that the state needs no initialised data.
+struct ChosenCodePage {
+    bool chosen;
+    unsigned number;
+    const DoubleByteCodePage* doubleByte;  // null for a single-byte code page
+};
+
+ChosenCodePage gCodePage;
+
+const DoubleByteCodePage* DoubleByteRanges()
+{
+    return gCodePage.chosen ? gCodePage.doubleByte : &kDoubleByteCodePages[0];
+}
 
 template <size_t N>
 bool InRanges(const ByteRange (&ranges)[N], uint8_t byte)
@@ -56,25 +68,25 @@ bool PairAt(const char* text, int i, int length)
 
 void UseCodePage(unsigned codePage)
 {
-    gCodePageNumber = codePage;
-    gCodePage = nullptr;
+    gCodePage = {true, codePage, nullptr};
     for (const DoubleByteCodePage& entry : kDoubleByteCodePages) {
         if (entry.codePage == codePage)
-            gCodePage = &entry;
+            gCodePage.doubleByte = &entry;
     }
 }
 
 unsigned CurrentCodePage()
 {
-    return gCodePageNumber;
+    return gCodePage.chosen ? gCodePage.number : kDoubleByteCodePages[0].codePage;
 }
 
 bool IsDoubleBytePair(const char* text)
 {
-    if (gCodePage == nullptr)
+    const DoubleByteCodePage* ranges = DoubleByteRanges();
+    if (ranges == nullptr)
         return false;
-    return InRanges(gCodePage->lead, static_cast<uint8_t>(text[0])) &&
-           InRanges(gCodePage->trail, static_cast<uint8_t>(text[1]));
+    return InRanges(ranges->lead, static_cast<uint8_t>(text[0])) &&
+           InRanges(ranges->trail, static_cast<uint8_t>(text[1]));
 }
 
 int FindByte(const char* text, int length, char wanted, int first)

@@ -1,7 +1,7 @@
 // Loading and releasing the splash picture and mask.
 #include <windows.h>
 
-#include "package/file_ops.h"
+#include "system/file_ops.h"
 #include "ui/splash_dib_format.h"
 #include "ui/splash_window.h"
 

@@ -1,5 +1,7 @@
 #include "ui/splash_dib_format.h"
 
+#include "text/little_endian.h"
+
 namespace {
 
 constexpr uint32_t kUncompressed = 0;  // BI_RGB
@@ -7,17 +9,6 @@ constexpr int kMaxColourTable = 256;
 constexpr size_t kColourEntrySize = 4;  // RGBQUAD
 
 constexpr uint16_t kDrawableBitCounts[] = {1, 4, 8, 16, 24, 32};
-
-uint16_t Little16(const uint8_t* bytes)
-{
-    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-uint32_t Little32(const uint8_t* bytes)
-{
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
 
 bool IsDrawableBitCount(uint16_t bitCount)
 {
@@ -43,17 +34,17 @@ DibHeader ReadDibHeader(const void* dib)
 {
     const auto* bytes = static_cast<const uint8_t*>(dib);
     DibHeader header;
-    header.headerSize = Little32(bytes);
-    header.width = static_cast<int32_t>(Little32(bytes + 4));
-    header.height = static_cast<int32_t>(Little32(bytes + 8));
-    header.planes = Little16(bytes + 12);
-    header.bitCount = Little16(bytes + 14);
-    header.compression = Little32(bytes + 16);
-    header.imageSize = Little32(bytes + 20);
-    header.xPixelsPerMetre = static_cast<int32_t>(Little32(bytes + 24));
-    header.yPixelsPerMetre = static_cast<int32_t>(Little32(bytes + 28));
-    header.coloursUsed = Little32(bytes + 32);
-    header.coloursImportant = Little32(bytes + 36);
+    header.headerSize = ReadLittleEndian32(bytes);
+    header.width = static_cast<int32_t>(ReadLittleEndian32(bytes + 4));
+    header.height = static_cast<int32_t>(ReadLittleEndian32(bytes + 8));
+    header.planes = ReadLittleEndian16(bytes + 12);
+    header.bitCount = ReadLittleEndian16(bytes + 14);
+    header.compression = ReadLittleEndian32(bytes + 16);
+    header.imageSize = ReadLittleEndian32(bytes + 20);
+    header.xPixelsPerMetre = static_cast<int32_t>(ReadLittleEndian32(bytes + 24));
+    header.yPixelsPerMetre = static_cast<int32_t>(ReadLittleEndian32(bytes + 28));
+    header.coloursUsed = ReadLittleEndian32(bytes + 32);
+    header.coloursImportant = ReadLittleEndian32(bytes + 36);
     return header;
 }
 

@@ -1,6 +1,5 @@
 #include "ui/splash_window.h"
 
-#include "setup/setup_state.h"
 #include "ui/splash_drawing.h"
 #include "ui/splash_layout.h"
 
@@ -19,11 +18,12 @@ void Paint(HWND window)
     HDC dc = BeginPaint(window, &paint);
     const int width = client.right - client.left, height = client.bottom - client.top;
     PaintGradient(dc, 0, 0, width, height, ToColorRef(kGradientTop), ToColorRef(kGradientBottom));
-    if (gSetupState.bitmapsReady) {
-        if (gSetupState.splashBitmap != nullptr && gSetupState.splashMask != nullptr) {
-            DrawSplashPicture(dc, 0, 0, width, height, gSetupState.splashBitmap, gSetupState.splashMask);
+    const auto* content = reinterpret_cast<const SplashContent*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (content != nullptr && content->ready) {
+        if (content->bitmap != nullptr && content->mask != nullptr) {
+            DrawSplashPicture(dc, 0, 0, width, height, content->bitmap, content->mask);
         } else {
-            const SetupInfo& info = ActiveSetupInfo();
+            const SetupInfo& info = ActiveSetupInfo(*content->settings);
             DrawSplashTexts(dc, 0, 0, width, height, info.productName, info.productVersion, info.splashNote);
         }
     }
@@ -43,20 +43,24 @@ ATOM RegisterSplashClass(HINSTANCE instance)
     return RegisterClassA(&windowClass);
 }
 
-int CreateSplashWindow(HINSTANCE instance, int showCommand)
+HWND CreateSplashWindow(HINSTANCE instance, int showCommand, int hidden, SplashContent& content)
 {
     HWND window = CreateWindowExA(WS_EX_APPWINDOW, kSplashClassName, kSplashCaption,
                                   WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                                  GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance, nullptr);
-    ShowWindow(window, gSetupState.justExec ? SW_HIDE : showCommand);
+                                  GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance, &content);
+    ShowWindow(window, hidden ? SW_HIDE : showCommand);
     UpdateWindow(window);
-    return 1;
+    return window;
 }
 
 LRESULT CALLBACK SplashWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CREATE: gSetupState.mainWindow = window; return 1;
+    case WM_CREATE:
+        // The content travels as the creation parameter.
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+        return 1;
     case WM_PAINT: Paint(window); return 1;
     case WM_CLOSE: DestroyWindow(window); return 1;
     case WM_DESTROY: PostQuitMessage(0); return 1;

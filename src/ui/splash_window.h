@@ -2,6 +2,8 @@
 // The full-screen splash window that owns every dialog and message box.
 #include <windows.h>
 
+#include "package/package_settings.h"
+
 constexpr char kSplashClassName[] = "JovInstLangClass";
 constexpr char kSplashCaption[] = "The Installer";
 
@@ -9,10 +11,20 @@ constexpr char kSplashCaption[] = "The Installer";
 // of the program's resources. The class atom, 0 on failure.
 ATOM RegisterSplashClass(HINSTANCE instance);
 
-// Creates the window over the whole primary screen (its procedure stores it
-// in the run's mainWindow), shows it hidden in run-only mode and with
-// showCommand otherwise, and paints it at once. Returns 1.
-int CreateSplashWindow(HINSTANCE instance, int showCommand);
+// What the window shows over its gradient once the bitmap step is over
+// (ready): the picture when both bitmaps are there, else the texts of the
+// interface language. The run owns it; the window reads it at every paint.
+struct SplashContent {
+    int ready;
+    void* bitmap;
+    void* mask;
+    PackageSettings* settings;
+};
+
+// Creates the window over the whole primary screen, shows it hidden when
+// hidden is non-zero (run-only mode) and with showCommand otherwise, and
+// paints it at once. The window, or null when it could not be made.
+HWND CreateSplashWindow(HINSTANCE instance, int showCommand, int hidden, SplashContent& content);
 
 // Creation, painting, closing and the quit request when the window goes.
 LRESULT CALLBACK SplashWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

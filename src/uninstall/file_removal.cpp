@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include "text/bounded_text.h"
+#include "text/path_size.h"
 #include "text/text_scan.h"
 
 namespace {
 
-constexpr size_t kRemovalPathSize = 512;
 constexpr size_t kCurrentFolderSize = 2048;  // 2047 bytes and a terminator
 constexpr DWORD kReparsePoint = 0x400;       // FILE_ATTRIBUTE_REPARSE_POINT
 
@@ -56,7 +56,7 @@ bool IsLink(DWORD attributes)
 // that stayed and is not touched. A search that cannot start visits nothing.
 int RemoveEachEntry(const char* folder, int (*remove)(const char*))
 {
-    char pattern[kRemovalPathSize];
+    char pattern[kPathSize];
     if (!JoinPath(pattern, folder, "*.*"))
         return 1;
     WIN32_FIND_DATAA entry;
@@ -67,7 +67,7 @@ int RemoveEachEntry(const char* folder, int (*remove)(const char*))
     do {
         if (IsDotEntry(entry.cFileName))
             continue;
-        char path[kRemovalPathSize];
+        char path[kPathSize];
         if (!JoinPath(path, folder, entry.cFileName) || !remove(path))
             ++failures;
     } while (search.Next(entry));

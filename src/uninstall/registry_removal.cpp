@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "setup/setup_state.h"
 #include "uninstall/registry_tree.h"
 
 namespace {
@@ -55,20 +54,20 @@ private:
 
 }  // namespace
 
-int DeleteRegistryTree(const char* parentPath, const char* name)
+int DeleteRegistryTree(HKEY root, const char* parentPath, const char* name)
 {
-    SystemRegistry registry(ProductRegistryRoot());
+    SystemRegistry registry(root);
     return DeleteRegistryTree(registry, parentPath, name);
 }
 
-int DeleteSubkeys(const char* path)
+int DeleteSubkeys(HKEY root, const char* path)
 {
-    SystemRegistry registry(ProductRegistryRoot());
+    SystemRegistry registry(root);
     return DeleteSubkeys(registry, path);
 }
 
-int DeleteValues(const char* path)
+int DeleteValues(HKEY root, const char* path)
 {
-    SystemRegistry registry(ProductRegistryRoot());
+    SystemRegistry registry(root);
     return DeleteValues(registry, path);
 }

@@ -4,10 +4,10 @@
 #include "install/launch.h"
 #include "install/registration.h"
 #include "install/registration_rules.h"
-#include "setup/run_decisions.h"
-#include "setup/setup_state.h"
+#include "system/owned_handle.h"
 #include "text/bounded_text.h"
 #include "text/language.h"
+#include "text/path_size.h"
 #include "text/text_scan.h"
 #include "uninstall/file_removal.h"
 #include "uninstall/registry_removal.h"
@@ -16,28 +16,9 @@
 
 namespace {
 
-constexpr size_t kFolderSize = 512;
 constexpr int kProgramFilesFolderId = 0x26;  // CSIDL_PROGRAM_FILES
 constexpr int kProfileFolderId = 0x28;       // CSIDL_PROFILE
 constexpr DWORD kReparsePoint = 0x400;       // FILE_ATTRIBUTE_REPARSE_POINT
-
-// Closes the key on every way out.
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey()
-    {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    HKEY* out() { return &key_; }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 bool AskToUninstall(HWND window, const SetupInfo& info)
 {
@@ -66,7 +47,7 @@ bool TakeInstallFolder(SetupInfo& info, const char* packagePath)
 }
 
 // A system folder into out, or empty when the system names none that fits.
-void SystemFolder(UINT(WINAPI* query)(LPSTR, UINT), char (&out)[kFolderSize])
+void SystemFolder(UINT(WINAPI* query)(LPSTR, UINT), char (&out)[kPathSize])
 {
     const UINT length = query(out, sizeof out);
     if (length == 0 || length >= sizeof out)
@@ -80,11 +61,11 @@ void SystemFolder(UINT(WINAPI* query)(LPSTR, UINT), char (&out)[kFolderSize])
 bool IsSystemOwnFolder(const char* folder)
 {
     enum { kUserPrograms, kCommonPrograms, kProgramFiles, kProfile, kProfiles, kWindows, kSystem, kCount };
-    static char folders[kCount][kFolderSize];
-    GetSpecialFolderPath(kUserProgramsFolderId, folders[kUserPrograms], kFolderSize);
-    GetSpecialFolderPath(kCommonProgramsFolderId, folders[kCommonPrograms], kFolderSize);
-    GetSpecialFolderPath(kProgramFilesFolderId, folders[kProgramFiles], kFolderSize);
-    GetSpecialFolderPath(kProfileFolderId, folders[kProfile], kFolderSize);
+    static char folders[kCount][kPathSize];
+    GetSpecialFolderPath(kUserProgramsFolderId, folders[kUserPrograms], kPathSize);
+    GetSpecialFolderPath(kCommonProgramsFolderId, folders[kCommonPrograms], kPathSize);
+    GetSpecialFolderPath(kProgramFilesFolderId, folders[kProgramFiles], kPathSize);
+    GetSpecialFolderPath(kProfileFolderId, folders[kProfile], kPathSize);
     CopyText(folders[kProfiles], folders[kProfile]);
     if (folders[kProfiles][0] != '\0')
         CutLastComponent(folders[kProfiles]);
@@ -119,31 +100,47 @@ bool PassesThroughLink(char* path, size_t folderLength)
 
 // One value of the installed-file list: REG_SZ data that names a file
 // inside the installation folder. Anything else is left alone and fails.
-int RemoveRecordedFile(const SetupInfo& info, DWORD type, char* data, DWORD dataLength)
+int RemoveRecordedFile(const SetupInfo& info, DWORD type, char* data, DWORD dataLength, RunLog* log)
 {
-    if (type != REG_SZ || dataLength == 0 || dataLength > kRegistryNameSize)
+    if (type != REG_SZ || dataLength == 0 || dataLength > kRegistryNameSize) {
+        LogStep(log, "remove", "a list value that is no file name", "left alone");
         return 0;
+    }
     data[dataLength] = '\0';
-    char path[kFolderSize];
+    char path[kPathSize];
     if (!RecordedFilePath(path, sizeof path, info.installFolder, data) ||
-        PassesThroughLink(path, strlen(info.installFolder)))
+        PassesThroughLink(path, strlen(info.installFolder))) {
+        LogStep(log, "remove", data, "left alone: not a file inside the installation folder");
         return 0;
-    return RemovePath(path);
+    }
+    if (RemovePath(path)) {
+        LogStep(log, "remove", path);
+        return 1;
+    }
+    LogFailure(log, "remove", path, GetLastError());
+    return 0;
 }
 
 // The Start-menu folder of the product; an unknown Programs folder is a
 // failure, never a folder at the root of the drive.
-int RemoveStartMenuFolder(const SetupInfo& info)
+int RemoveStartMenuFolder(int programsFolderId, const SetupInfo& info, RunLog* log)
 {
-    char folder[kFolderSize];
-    if (!GetProductProgramsFolder(folder, sizeof folder, info))
+    char folder[kPathSize];
+    if (!GetProductProgramsFolder(folder, sizeof folder, programsFolderId, info)) {
+        LogStep(log, "remove", "the Start-menu folder", "the system names no Programs folder");
         return 0;
-    return RemovePath(folder);
+    }
+    if (RemovePath(folder)) {
+        LogStep(log, "remove", folder);
+        return 1;
+    }
+    LogFailure(log, "remove", folder, GetLastError());
+    return 0;
 }
 
 }  // namespace
 
-int RunUninstallCommands(HWND window, const char* folder, const CommandEntry* commands, int count)
+int RunUninstallCommands(HWND window, const char* folder, const CommandEntry* commands, int count, RunLog* log)
 {
     int result = 1;
     for (int i = 0; i < count; ++i) {
@@ -155,7 +152,9 @@ int RunUninstallCommands(HWND window, const char* folder, const CommandEntry* co
             SetForegroundWindow(window);
             EnableWindow(window, FALSE);
             result = RunCommand(folder, entry.commandLine, entry.wait);
+            const DWORD error = GetLastError();
             EnableWindow(window, TRUE);
+            LogCommandResult(log, "command", entry.commandLine, result, error);
             SetForegroundWindow(window);
         }
         if (!result)
@@ -164,13 +163,13 @@ int RunUninstallCommands(HWND window, const char* folder, const CommandEntry* co
     return result;
 }
 
-int RemoveRecordedFiles(const SetupInfo& info)
+int RemoveRecordedFiles(HKEY registryRoot, const SetupInfo& info, RunLog* log)
 {
     int result = 1;
     char keyPath[kKeyPathSize];
     RegKey list;
     if (FormatInstalledFilesKeyPath(keyPath, sizeof keyPath, info.productName) &&
-        RegOpenKeyExA(ProductRegistryRoot(), keyPath, 0, KEY_ALL_ACCESS, list.out()) == ERROR_SUCCESS) {
+        RegOpenKeyExA(registryRoot, keyPath, 0, KEY_ALL_ACCESS, list.receive()) == ERROR_SUCCESS) {
         for (DWORD index = 0;; ++index) {
             char name[kRegistryNameSize];
             char data[kRegistryNameSize + 1];
@@ -182,12 +181,13 @@ int RemoveRecordedFiles(const SetupInfo& info)
             // A name or path too long for the buffers is no file of ours to
             // delete; the entries after it still are.
             if (status == ERROR_MORE_DATA) {
+                LogStep(log, "remove", "a list value too long for its buffer", "left alone");
                 result = 0;
                 continue;
             }
             if (status != ERROR_SUCCESS)
                 break;
-            if (!RemoveRecordedFile(info, type, data, dataLength))
+            if (!RemoveRecordedFile(info, type, data, dataLength, log))
                 result = 0;
         }
     }
@@ -195,23 +195,34 @@ int RemoveRecordedFiles(const SetupInfo& info)
     return result;
 }
 
-int RunUninstall(HWND window, SetupInfo& info, int quiet, const char* packagePath)
+int RunUninstall(const RunContext& run, SetupInfo& info, int quiet, const char* packagePath)
 {
+    const HWND window = run.owner;
+    RunLog* log = run.log;
     const bool folderTaken = TakeInstallFolder(info, packagePath);
-    if (!quiet && !AskToUninstall(window, info))
+    if (!quiet && !AskToUninstall(window, info)) {
+        LogStep(log, "remove", info.productName, "the user did not agree");
         return 0;
+    }
     // Nothing is touched for a name that could turn the key or folder paths
     // into the Uninstall key or the Programs folder themselves, nor in a
     // folder that is not the product's own.
-    if (!IsOneFolderName(info.productName) || !folderTaken || IsSystemOwnFolder(info.installFolder))
+    if (!IsOneFolderName(info.productName) || !folderTaken || IsSystemOwnFolder(info.installFolder)) {
+        LogStep(log, "remove", packagePath, "nothing removed: not a product's own folder and name");
         return 0;
-    int result = RunUninstallCommands(window, info.installFolder, info.uninstallCommands, info.uninstallCommandCount);
-    if (!RemoveRecordedFiles(info))
+    }
+    LogStep(log, "folder", info.installFolder);
+    int result =
+        RunUninstallCommands(window, info.installFolder, info.uninstallCommands, info.uninstallCommandCount, log);
+    if (!RemoveRecordedFiles(run.registryRoot, info, log))
         result = 0;
-    if (!RemoveStartMenuFolder(info))
+    if (!RemoveStartMenuFolder(run.programsFolderId, info, log))
         result = 0;
-    if (!DeleteRegistryTree(kUninstallKeyPath, info.productName))
+    if (!DeleteRegistryTree(run.registryRoot, kUninstallKeyPath, info.productName)) {
+        LogStep(log, "registry", info.productName, "the Uninstall entry could not be removed whole");
         return 0;
+    }
+    LogStep(log, "registry", info.productName, "Uninstall entry removed");
     if (!result)
         return 0;
     StepOutOfFolder(info.installFolder);

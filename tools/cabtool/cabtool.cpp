@@ -15,9 +15,11 @@
 
 #include "package/cab/cab_decoder.h"
 #include "package/extract_member_names.h"
+#include "text/little_endian.h"
 #include "text/text_scan.h"
 #include "tools/cabtool/cab_file_io.h"
 #include "tools/cabtool/member_name.h"
+#include "tools/cabtool/member_stamp.h"
 #include "tools/cabwriter/cab_writer.h"
 #include "tools/quantum/quantum_compressor.h"
 
@@ -89,8 +91,8 @@ CabinetId ReadCabinetId(const fs::path& path)
     }
     id.ok = true;
     id.hasNext = (raw[30] & 0x02) != 0;
-    id.setId = uint16_t(raw[32] | raw[33] << 8);
-    id.index = uint16_t(raw[34] | raw[35] << 8);
+    id.setId = ReadLittleEndian16(raw + 32);
+    id.index = ReadLittleEndian16(raw + 34);
     return id;
 }
 
@@ -167,6 +169,7 @@ intptr_t OpenMember(Run& run, const CabNotification& n)
         return -1;
     }
     const std::string path = JoinLocal(run.destination, name.local);
+    MakeReplaceable(path);
     const intptr_t handle =
         CabToolOpen(path.c_str(), kCabOpenWriteOnly | kCabOpenCreate | kCabOpenTruncate | kCabOpenBinary,
                     kCabPermissionRead | kCabPermissionWrite);
@@ -184,12 +187,12 @@ intptr_t Handle(CabNotificationType type, CabNotification* n)
 {
     Run& run = *static_cast<Run*>(n->userContext);
     switch (type) {
-    case PartialFile:
+    case CabNotificationType::PartialFile:
         if (run.mode == Mode::List && run.firstCabinet) {
             printf("%10u  (continued) %s\n", unsigned(n->size), DecodeMemberName(n->text1).shown.c_str());
         }
         return 0;
-    case CopyFile:
+    case CabNotificationType::CopyMember:
         if (run.mode == Mode::List) {
             PrintMember(*n);
             ++run.members;
@@ -200,13 +203,16 @@ intptr_t Handle(CabNotificationType type, CabNotification* n)
             return CheckMember(run, *n);
         }
         return OpenMember(run, *n);
-    case CloseFileInfo:
+    case CabNotificationType::CloseFileInfo:
         CabToolClose(n->fileHandle);
+        if (run.mode == Mode::Extract) {
+            RestoreMemberStamp(run.memberPath, n->date, n->time, n->attributes);
+        }
         run.memberOpen = false;
         run.member.clear();
         ++run.members;
         return 1;
-    case NextCabinet: {
+    case CabNotificationType::NextCabinet: {
         // Only the file-name part counts: the set is looked up beside its first cabinet.
         const std::string named = CabinetFileNamePart(n->text1);
         const fs::path found = FindCabinet(n->text3, named, n->setId, n->cabinetIndex);

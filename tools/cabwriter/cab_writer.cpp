@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "package/cab/cab_checksum.h"
+#include "text/little_endian.h"
 
 namespace cabwriter {
 
@@ -18,17 +19,6 @@ constexpr size_t kDataHeaderSize = 8;
 constexpr size_t kMaxNameLength = 255;
 constexpr size_t kMaxCount = 0xFFFF;
 
-void Put16(std::vector<uint8_t>& out, size_t at, uint32_t value)
-{
-    out[at] = uint8_t(value);
-    out[at + 1] = uint8_t(value >> 8);
-}
-void Put32(std::vector<uint8_t>& out, size_t at, uint32_t value)
-{
-    Put16(out, at, value & 0xFFFF);
-    Put16(out, at + 2, value >> 16);
-}
-
 bool Refuse(std::string* error, const std::string& why)
 {
     if (error != nullptr) {
@@ -39,13 +29,67 @@ bool Refuse(std::string* error, const std::string& why)
 
 struct EncodedFolder {
     uint16_t compressionType;
-    std::vector<uint8_t> blocks;  // data blocks with their headers
+    uint64_t size = 0;  // its data blocks with their headers
     size_t blockCount = 0;
 };
 
-// Compresses the members' bytes as one stream cut into 32 KiB blocks.
+// Takes the cabinet's bytes in order; false when they cannot be kept.
+using BlockSink = std::function<bool(const uint8_t* bytes, size_t count)>;
+
+// Counts the folders' uncompressed bytes for the progress callback.
+struct ProgressCount {
+    const std::function<void(uint64_t, uint64_t)>& report;
+    uint64_t done;
+    uint64_t total;
+    void Add(size_t bytes)
+    {
+        done += bytes;
+        if (report) {
+            report(done, total);
+        }
+    }
+};
+
+// Fills pending up to a block from a member: from its data, or read from its
+// file. A file that no longer holds the bytes it had when added is an error.
+class MemberReader {
+public:
+    explicit MemberReader(const Member& member) : member_(member)
+    {
+        if (!member.source.empty()) {
+            file_.open(member.source, std::ios::binary);
+        }
+    }
+
+    bool Fill(std::vector<uint8_t>& pending, std::string* error)
+    {
+        const size_t take = size_t(std::min<uint64_t>(kBlockSize - pending.size(), member_.Size() - at_));
+        const size_t from = pending.size();
+        if (member_.source.empty()) {
+            pending.insert(pending.end(), member_.data.begin() + long(at_), member_.data.begin() + long(at_ + take));
+        } else {
+            pending.resize(from + take);
+            file_.read(reinterpret_cast<char*>(pending.data() + from), std::streamsize(take));
+            if (!file_ || (Done(take) && file_.peek() != std::char_traits<char>::eof())) {
+                return Refuse(error,
+                              member_.source.string() + " changed or cannot be read while the cabinet is written");
+            }
+        }
+        at_ += take;
+        return true;
+    }
+    bool Done(size_t more = 0) const { return at_ + more >= member_.Size(); }
+
+private:
+    const Member& member_;
+    std::ifstream file_;
+    uint64_t at_ = 0;
+};
+
+// Compresses the members' bytes as one stream cut into 32 KiB blocks, each
+// handed on as soon as it is made.
 bool EncodeFolder(const std::vector<Member>& members, const std::vector<size_t>& indices, uint16_t type, bool checksums,
-                  EncodedFolder& folder, std::string* error)
+                  const BlockSink& emit, EncodedFolder& folder, ProgressCount& progress, std::string* error)
 {
     folder.compressionType = type;
     std::unique_ptr<BlockCompressor> compressor = CreateCompressor(type);
@@ -54,27 +98,32 @@ bool EncodeFolder(const std::vector<Member>& members, const std::vector<size_t>&
     }
     std::vector<uint8_t> pending;
     std::vector<uint8_t> packed;
+    std::vector<uint8_t> block;
     auto flush = [&]() {
         if (!compressor->CompressBlock(pending.data(), pending.size(), packed) || packed.size() > 0xFFFF) {
             return Refuse(error, "compression failed");
         }
-        const size_t at = folder.blocks.size();
-        folder.blocks.resize(at + kDataHeaderSize);
-        Put16(folder.blocks, at + 4, uint32_t(packed.size()));
-        Put16(folder.blocks, at + 6, uint32_t(pending.size()));
+        block.assign(kDataHeaderSize, 0);
+        WriteLittleEndian16(&block[4], uint32_t(packed.size()));
+        WriteLittleEndian16(&block[6], uint32_t(pending.size()));
         const uint32_t sum =
-            checksums ? CabChecksum(folder.blocks.data() + at + 4, 4, CabChecksum(packed.data(), packed.size(), 0)) : 0;
-        Put32(folder.blocks, at, sum);
-        folder.blocks.insert(folder.blocks.end(), packed.begin(), packed.end());
+            checksums ? CabChecksum(block.data() + 4, 4, CabChecksum(packed.data(), packed.size(), 0)) : 0;
+        WriteLittleEndian32(&block[0], sum);
+        block.insert(block.end(), packed.begin(), packed.end());
+        folder.size += block.size();
+        if (!emit(block.data(), block.size())) {
+            return Refuse(error, "the cabinet cannot be written");
+        }
+        progress.Add(pending.size());
         pending.clear();
         return ++folder.blockCount <= kMaxCount || Refuse(error, "folder too large");
     };
     for (size_t index : indices) {
-        const std::vector<uint8_t>& data = members[index].data;
-        for (size_t at = 0; at < data.size();) {
-            const size_t take = std::min(kBlockSize - pending.size(), data.size() - at);
-            pending.insert(pending.end(), data.begin() + long(at), data.begin() + long(at + take));
-            at += take;
+        MemberReader reader(members[index]);
+        while (!reader.Done()) {
+            if (!reader.Fill(pending, error)) {
+                return false;
+            }
             if (pending.size() == kBlockSize && !flush()) {
                 return false;
             }
@@ -115,7 +164,7 @@ CabWriter::CabWriter(Options options) : options_(options)
 
 void CabWriter::AddMember(Member member)
 {
-    const size_t size = member.data.size();
+    const uint64_t size = member.Size();
     if (options_.folderSizeLimit > 0 && !folders_.back().members.empty() &&
         currentFolderBytes_ + size > options_.folderSizeLimit) {
         StartFolder(folders_.back().compressionType);
@@ -127,13 +176,15 @@ void CabWriter::AddMember(Member member)
 
 bool CabWriter::AddFile(const std::string& storedName, const std::filesystem::path& path, std::string* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? std::streamoff(in.tellg()) : -1;
+    if (size < 0) {
         return Refuse(error, "cannot read " + path.string());
     }
     Member member;
     member.name = storedName;
-    member.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    member.source = path;
+    member.sourceSize = uint64_t(size);
     std::error_code ec;
     ToDosDateTime(std::filesystem::last_write_time(path, ec), member.date, member.time);
     const auto permissions = std::filesystem::status(path, ec).permissions();
@@ -153,13 +204,18 @@ void CabWriter::StartFolder(uint16_t compressionType)
     currentFolderBytes_ = 0;
 }
 
-bool CabWriter::Write(std::vector<uint8_t>& cabinet, std::string* error) const
+bool CabWriter::Encode(const std::function<bool(const uint8_t*, size_t)>& emit, std::vector<uint8_t>& head,
+                       std::string* error) const
 {
     if (members_.size() > kMaxCount) {
         return Refuse(error, "too many members");
     }
-    std::vector<EncodedFolder> encoded;
     size_t fileEntriesSize = 0;
+    size_t folderCount = 0;
+    ProgressCount progress{options_.progress, 0, 0};
+    for (const Member& m : members_) {
+        progress.total += m.Size();
+    }
     for (const PlannedFolder& planned : folders_) {
         if (planned.members.empty()) {
             continue;
@@ -170,44 +226,54 @@ bool CabWriter::Write(std::vector<uint8_t>& cabinet, std::string* error) const
             if (m.name.empty() || m.name.size() > kMaxNameLength || m.name.find('\0') != std::string::npos) {
                 return Refuse(error, "bad member name '" + m.name + "'");
             }
-            folderBytes += m.data.size();
+            folderBytes += m.Size();
             fileEntriesSize += kFileEntrySize + m.name.size() + 1;
         }
         if (folderBytes > 0xFFFFFFFFull) {
             return Refuse(error, "folder too large");
         }
-        encoded.emplace_back();
-        if (!EncodeFolder(members_, planned.members, planned.compressionType, options_.checksums, encoded.back(),
-                          error)) {
-            return false;
-        }
+        ++folderCount;
     }
-    if (encoded.size() > kMaxCount) {
+    if (folderCount > kMaxCount) {
         return Refuse(error, "too many folders");
     }
-    const size_t fileEntriesStart = kHeaderSize + kFolderEntrySize * encoded.size();
-    uint64_t total = fileEntriesStart + fileEntriesSize;
-    for (const EncodedFolder& folder : encoded) {
-        total += folder.blocks.size();
+    const size_t fileEntriesStart = kHeaderSize + kFolderEntrySize * folderCount;
+    // The header and entries are known only once the folders are compressed:
+    // their place is kept and filled afterwards.
+    head.assign(fileEntriesStart + fileEntriesSize, 0);
+    if (!emit(head.data(), head.size())) {
+        return Refuse(error, "the cabinet cannot be written");
     }
-    if (total > 0xFFFFFFFFull) {
-        return Refuse(error, "cabinet too large");
+    std::vector<EncodedFolder> encoded;
+    uint64_t total = head.size();
+    for (const PlannedFolder& planned : folders_) {
+        if (planned.members.empty()) {
+            continue;
+        }
+        encoded.emplace_back();
+        if (!EncodeFolder(members_, planned.members, planned.compressionType, options_.checksums, emit, encoded.back(),
+                          progress, error)) {
+            return false;
+        }
+        total += encoded.back().size;
+        if (total > 0xFFFFFFFFull) {
+            return Refuse(error, "cabinet too large");
+        }
     }
 
-    cabinet.assign(fileEntriesStart + fileEntriesSize, 0);
-    cabinet[0] = 'M';
-    cabinet[1] = 'S';
-    cabinet[2] = 'C';
-    cabinet[3] = 'F';
-    Put32(cabinet, 8, uint32_t(total));
-    Put32(cabinet, 16, uint32_t(fileEntriesStart));
-    cabinet[24] = 3;  // version 1.3
-    cabinet[25] = 1;
-    Put16(cabinet, 26, uint32_t(encoded.size()));
-    Put16(cabinet, 28, uint32_t(members_.size()));
-    Put16(cabinet, 32, options_.setId);
+    head[0] = 'M';
+    head[1] = 'S';
+    head[2] = 'C';
+    head[3] = 'F';
+    WriteLittleEndian32(&head[8], uint32_t(total));
+    WriteLittleEndian32(&head[16], uint32_t(fileEntriesStart));
+    head[24] = 3;  // version 1.3
+    head[25] = 1;
+    WriteLittleEndian16(&head[26], uint32_t(encoded.size()));
+    WriteLittleEndian16(&head[28], uint32_t(members_.size()));
+    WriteLittleEndian16(&head[32], options_.setId);
 
-    size_t dataAt = fileEntriesStart + fileEntriesSize;
+    uint64_t dataAt = fileEntriesStart + fileEntriesSize;
     size_t entryAt = fileEntriesStart;
     size_t folderIndex = 0;
     for (const PlannedFolder& planned : folders_) {
@@ -216,39 +282,67 @@ bool CabWriter::Write(std::vector<uint8_t>& cabinet, std::string* error) const
         }
         const EncodedFolder& folder = encoded[folderIndex];
         const size_t folderAt = kHeaderSize + kFolderEntrySize * folderIndex;
-        Put32(cabinet, folderAt, uint32_t(dataAt));
-        Put16(cabinet, folderAt + 4, uint32_t(folder.blockCount));
-        Put16(cabinet, folderAt + 6, folder.compressionType);
-        dataAt += folder.blocks.size();
+        WriteLittleEndian32(&head[folderAt], uint32_t(dataAt));
+        WriteLittleEndian16(&head[folderAt + 4], uint32_t(folder.blockCount));
+        WriteLittleEndian16(&head[folderAt + 6], folder.compressionType);
+        dataAt += folder.size;
         uint32_t offset = 0;
         for (size_t index : planned.members) {
             const Member& m = members_[index];
-            Put32(cabinet, entryAt, uint32_t(m.data.size()));
-            Put32(cabinet, entryAt + 4, offset);
-            Put16(cabinet, entryAt + 8, uint32_t(folderIndex));
-            Put16(cabinet, entryAt + 10, m.date);
-            Put16(cabinet, entryAt + 12, m.time);
-            Put16(cabinet, entryAt + 14, m.attributes);
-            std::copy(m.name.begin(), m.name.end(), cabinet.begin() + long(entryAt + kFileEntrySize));
+            WriteLittleEndian32(&head[entryAt], uint32_t(m.Size()));
+            WriteLittleEndian32(&head[entryAt + 4], offset);
+            WriteLittleEndian16(&head[entryAt + 8], uint32_t(folderIndex));
+            WriteLittleEndian16(&head[entryAt + 10], m.date);
+            WriteLittleEndian16(&head[entryAt + 12], m.time);
+            WriteLittleEndian16(&head[entryAt + 14], m.attributes);
+            std::copy(m.name.begin(), m.name.end(), head.begin() + long(entryAt + kFileEntrySize));
             entryAt += kFileEntrySize + m.name.size() + 1;
-            offset += uint32_t(m.data.size());
+            offset += uint32_t(m.Size());
         }
         ++folderIndex;
-    }
-    for (const EncodedFolder& folder : encoded) {
-        cabinet.insert(cabinet.end(), folder.blocks.begin(), folder.blocks.end());
     }
     return true;
 }
 
-bool CabWriter::WriteFile(const std::filesystem::path& path, std::string* error) const
+bool CabWriter::Write(std::vector<uint8_t>& cabinet, std::string* error) const
 {
-    std::vector<uint8_t> cabinet;
-    if (!Write(cabinet, error)) {
+    cabinet.clear();
+    std::vector<uint8_t> head;
+    auto append = [&](const uint8_t* bytes, size_t count) {
+        cabinet.insert(cabinet.end(), bytes, bytes + count);
+        return true;
+    };
+    if (!Encode(append, head, error)) {
         return false;
     }
+    std::copy(head.begin(), head.end(), cabinet.begin());
+    return true;
+}
+
+bool CabWriter::Write(std::ostream& out, std::string* error) const
+{
+    const std::streampos start = out.tellp();
+    std::vector<uint8_t> head;
+    auto write = [&](const uint8_t* bytes, size_t count) {
+        out.write(reinterpret_cast<const char*>(bytes), std::streamsize(count));
+        return bool(out);
+    };
+    if (!Encode(write, head, error)) {
+        return false;
+    }
+    const std::streampos end = out.tellp();
+    out.seekp(start);
+    write(head.data(), head.size());
+    out.seekp(end);
+    return out.good() || Refuse(error, "the cabinet cannot be written");
+}
+
+bool CabWriter::WriteFile(const std::filesystem::path& path, std::string* error) const
+{
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(cabinet.data()), std::streamsize(cabinet.size()));
+    if (!Write(out, error)) {
+        return false;
+    }
     out.close();
     return out.good() || Refuse(error, "cannot write " + path.string());
 }

@@ -7,24 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "text/little_endian.h"
+
 namespace pe {
 
 constexpr size_t kSectionHeaderSize = 40;
 
-inline uint16_t Get16(const std::vector<uint8_t>& bytes, size_t at)
-{
-    return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
-
-inline uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at)
-{
-    return static_cast<uint32_t>(Get16(bytes, at)) | static_cast<uint32_t>(Get16(bytes, at + 2)) << 16;
-}
-
 struct Section {
     uint32_t virtualSize, virtualAddress, rawSize, rawPointer;
     size_t headerOffset;
-    uint32_t VirtualEnd() const { return virtualAddress + std::max(virtualSize, rawSize); }
+    uint64_t VirtualEnd() const { return uint64_t(virtualAddress) + std::max(virtualSize, rawSize); }
     bool Contains(uint32_t rva) const { return rva >= virtualAddress && rva < VirtualEnd(); }
 };
 
@@ -39,47 +31,49 @@ struct Image {
     uint32_t directoryCount = 0;
     size_t sectionTableOffset = 0;
     std::vector<Section> sections;
+    uint64_t fileSize;  // bytes may hold only the file's beginning
 
-    explicit Image(const std::vector<uint8_t>& imageBytes) : bytes(imageBytes) {}
+    explicit Image(const std::vector<uint8_t>& imageBytes) : bytes(imageBytes), fileSize(imageBytes.size()) {}
+    Image(const std::vector<uint8_t>& beginning, uint64_t size) : bytes(beginning), fileSize(size) {}
 
     bool Parse(std::string& error)
     {
         error = "not a Windows program file (PE image)";
         if (bytes.size() < 0x40 || bytes[0] != 'M' || bytes[1] != 'Z')
             return false;
-        uint32_t peOffset = Get32(bytes, 0x3C);
-        if (uint64_t(peOffset) + 24 > bytes.size() || Get32(bytes, peOffset) != 0x00004550)
+        uint32_t peOffset = ReadLittleEndian32(&bytes[0x3C]);
+        if (uint64_t(peOffset) + 24 > bytes.size() || ReadLittleEndian32(&bytes[peOffset]) != 0x00004550)
             return false;
         coffOffset = peOffset + 4;
-        uint16_t sectionCount = Get16(bytes, coffOffset + 2);
-        uint16_t optionalSize = Get16(bytes, coffOffset + 16);
+        uint16_t sectionCount = ReadLittleEndian16(&bytes[coffOffset + 2]);
+        uint16_t optionalSize = ReadLittleEndian16(&bytes[coffOffset + 16]);
         optionalOffset = coffOffset + 20;
         if (optionalOffset + optionalSize > bytes.size() || optionalSize < 96)
             return false;
-        uint16_t magic = Get16(bytes, optionalOffset);
+        uint16_t magic = ReadLittleEndian16(&bytes[optionalOffset]);
         if (magic != 0x10B && magic != 0x20B)
             return false;
         is64 = magic == 0x20B;
-        sectionAlignment = Get32(bytes, optionalOffset + 32);
-        fileAlignment = Get32(bytes, optionalOffset + 36);
-        sizeOfHeaders = Get32(bytes, optionalOffset + 60);
+        sectionAlignment = ReadLittleEndian32(&bytes[optionalOffset + 32]);
+        fileAlignment = ReadLittleEndian32(&bytes[optionalOffset + 36]);
+        sizeOfHeaders = ReadLittleEndian32(&bytes[optionalOffset + 60]);
         size_t countOffset = optionalOffset + (is64 ? 108 : 92);
         directoryOffset = countOffset + 4;
         if (countOffset + 4 > optionalOffset + optionalSize)
             return false;
-        directoryCount = Get32(bytes, countOffset);
+        directoryCount = ReadLittleEndian32(&bytes[countOffset]);
         if (directoryOffset + uint64_t(directoryCount) * 8 > optionalOffset + optionalSize)
             return false;
-        if (sectionAlignment == 0 || fileAlignment == 0 || sizeOfHeaders > bytes.size())
+        if (sectionAlignment == 0 || fileAlignment == 0 || sizeOfHeaders > fileSize)
             return false;
         sectionTableOffset = optionalOffset + optionalSize;
         if (sectionTableOffset + uint64_t(sectionCount) * kSectionHeaderSize > bytes.size())
             return false;
         for (uint16_t i = 0; i < sectionCount; ++i) {
             size_t at = sectionTableOffset + i * kSectionHeaderSize;
-            Section section{Get32(bytes, at + 8), Get32(bytes, at + 12), Get32(bytes, at + 16), Get32(bytes, at + 20),
-                            at};
-            if (uint64_t(section.rawPointer) + section.rawSize > bytes.size())
+            Section section{ReadLittleEndian32(&bytes[at + 8]), ReadLittleEndian32(&bytes[at + 12]),
+                            ReadLittleEndian32(&bytes[at + 16]), ReadLittleEndian32(&bytes[at + 20]), at};
+            if (uint64_t(section.rawPointer) + section.rawSize > fileSize)
                 return false;
             sections.push_back(section);
         }
@@ -91,8 +85,8 @@ struct Image {
     {
         rva = size = 0;
         if (static_cast<uint32_t>(index) < directoryCount) {
-            rva = Get32(bytes, directoryOffset + index * 8);
-            size = Get32(bytes, directoryOffset + index * 8 + 4);
+            rva = ReadLittleEndian32(&bytes[directoryOffset + index * 8]);
+            size = ReadLittleEndian32(&bytes[directoryOffset + index * 8 + 4]);
         }
     }
 

@@ -35,9 +35,9 @@ bool ReadLookupTable(const Image& image, const std::string& dll, uint32_t tableR
         size_t at;
         if (imports.size() >= kMaxImports || !image.FileOffset(rva, entrySize, at))
             return false;
-        const uint64_t entry = image.is64
-                                   ? uint64_t(Get32(image.bytes, at)) | uint64_t(Get32(image.bytes, at + 4)) << 32
-                                   : Get32(image.bytes, at);
+        const uint64_t entry = image.is64 ? uint64_t(ReadLittleEndian32(&image.bytes[at])) |
+                                                uint64_t(ReadLittleEndian32(&image.bytes[at + 4])) << 32
+                                          : ReadLittleEndian32(&image.bytes[at]);
         if (entry == 0)
             return true;
         const bool byOrdinal = image.is64 ? (entry >> 63) != 0 : (entry >> 31) != 0;
@@ -65,9 +65,9 @@ bool ReadImports(const std::vector<uint8_t>& imageBytes, std::vector<Import>& im
         size_t at;
         if (!image.FileOffset(rva, kImportDescriptorSize, at))
             return false;
-        const uint32_t lookupRva = Get32(imageBytes, at);
-        const uint32_t nameRva = Get32(imageBytes, at + 12);
-        const uint32_t addressRva = Get32(imageBytes, at + 16);
+        const uint32_t lookupRva = ReadLittleEndian32(&imageBytes[at]);
+        const uint32_t nameRva = ReadLittleEndian32(&imageBytes[at + 12]);
+        const uint32_t addressRva = ReadLittleEndian32(&imageBytes[at + 16]);
         if (nameRva == 0 && addressRva == 0)
             break;
         std::string dll;
@@ -85,9 +85,9 @@ bool ReadLoaderFacts(const std::vector<uint8_t>& imageBytes, LoaderFacts& facts,
     if (!image.Parse(error))
         return false;
     facts.is64 = image.is64;
-    facts.majorSubsystemVersion = Get16(imageBytes, image.optionalOffset + 48);
-    facts.minorSubsystemVersion = Get16(imageBytes, image.optionalOffset + 50);
-    facts.subsystem = Get16(imageBytes, image.optionalOffset + 68);
+    facts.majorSubsystemVersion = ReadLittleEndian16(&imageBytes[image.optionalOffset + 48]);
+    facts.minorSubsystemVersion = ReadLittleEndian16(&imageBytes[image.optionalOffset + 50]);
+    facts.subsystem = ReadLittleEndian16(&imageBytes[image.optionalOffset + 68]);
     uint32_t tlsRva, tlsSize;
     image.Directory(kTlsDirectory, tlsRva, tlsSize);
     facts.hasTlsDirectory = tlsRva != 0 || tlsSize != 0;

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <istream>
+#include <ostream>
+#include <set>
 
 namespace pe {
 namespace {
@@ -13,17 +16,11 @@ constexpr int kSecurityDirectory = 4;
 constexpr int kRelocationDirectory = 5;
 constexpr uint32_t kResourceSectionFlags = 0x40000040;  // initialised data, readable
 constexpr size_t kMaxResources = 65536;
+constexpr uint32_t kMaxFileAlignment = 0x10000;
 
-void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value)
+bool IsPowerOfTwo(uint32_t value)
 {
-    bytes[at] = static_cast<uint8_t>(value);
-    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
-{
-    Put16(bytes, at, static_cast<uint16_t>(value));
-    Put16(bytes, at + 2, static_cast<uint16_t>(value >> 16));
+    return value != 0 && (value & (value - 1)) == 0;
 }
 
 uint64_t AlignUp(uint64_t value, uint32_t alignment)
@@ -32,25 +29,29 @@ uint64_t AlignUp(uint64_t value, uint32_t alignment)
 }
 
 // Walks the three levels (type, name, language) of the resource directory.
+// The directory must be a tree: a directory or data entry reached twice, or
+// key texts or data that add up to more than the file holds, mark it damaged,
+// so that a few bytes of directory cannot stand for millions of resources.
 class TreeReader {
 public:
-    TreeReader(const Image& image, uint32_t rootRva, std::vector<Resource>& out)
-        : image_(image), root_(rootRva), out_(out)
+    TreeReader(const Image& image, uint32_t rootRva, bool withData, std::vector<Resource>& out)
+        : image_(image), root_(rootRva), withData_(withData), out_(out)
     {
     }
 
     bool Directory(uint32_t offset, int level, Resource& path)
     {
         size_t at;
-        if (!Bytes(offset, 16, at))
+        if (!FirstVisit(offset) || !Bytes(offset, 16, at))
             return false;
-        uint32_t count = uint32_t(Get16(image_.bytes, at + 12)) + Get16(image_.bytes, at + 14);
+        uint32_t count =
+            uint32_t(ReadLittleEndian16(&image_.bytes[at + 12])) + ReadLittleEndian16(&image_.bytes[at + 14]);
         for (uint32_t i = 0; i < count; ++i) {
             size_t entry;
             if (!Bytes(offset + 16 + i * 8, 8, entry))
                 return false;
-            uint32_t nameField = Get32(image_.bytes, entry);
-            uint32_t target = Get32(image_.bytes, entry + 4);
+            uint32_t nameField = ReadLittleEndian32(&image_.bytes[entry]);
+            uint32_t target = ReadLittleEndian32(&image_.bytes[entry + 4]);
             ResourceKey key;
             if (!Key(nameField, key))
                 return false;
@@ -72,12 +73,23 @@ public:
     }
 
 private:
-    bool Bytes(uint32_t offset, uint32_t size, size_t& at) const
+    bool FirstVisit(uint32_t offset) { return visited_.insert(offset).second; }
+
+    // Counts bytes taken from the image; false once they exceed the file's
+    // size (of which bytes may hold only the beginning).
+    bool Take(uint64_t bytes, uint64_t& taken) const
     {
-        return uint64_t(root_) + offset <= 0xFFFFFFFFu && image_.FileOffset(root_ + offset, size, at);
+        taken += bytes;
+        return taken <= image_.fileSize;
     }
 
-    bool Key(uint32_t field, ResourceKey& key) const
+    bool Bytes(uint32_t offset, uint32_t size, size_t& at) const
+    {
+        return uint64_t(root_) + offset <= 0xFFFFFFFFu && image_.FileOffset(root_ + offset, size, at) &&
+               uint64_t(at) + size <= image_.bytes.size();
+    }
+
+    bool Key(uint32_t field, ResourceKey& key)
     {
         key = ResourceKey{};
         if ((field & 0x80000000u) == 0) {
@@ -88,36 +100,44 @@ private:
         size_t at;
         if (!Bytes(field & 0x7FFFFFFF, 2, at))
             return false;
-        uint16_t length = Get16(image_.bytes, at);
-        if (!Bytes(field & 0x7FFFFFFF, 2 + 2u * length, at))
+        uint16_t length = ReadLittleEndian16(&image_.bytes[at]);
+        if (!Bytes(field & 0x7FFFFFFF, 2 + 2u * length, at) || !Take(2u * length, textBytes_))
             return false;
         for (uint16_t i = 0; i < length; ++i)
-            key.text.push_back(static_cast<char16_t>(Get16(image_.bytes, at + 2 + 2 * i)));
+            key.text.push_back(static_cast<char16_t>(ReadLittleEndian16(&image_.bytes[at + 2 + 2 * i])));
         return true;
     }
 
     bool Data(uint32_t offset, Resource& path)
     {
         size_t at;
-        if (out_.size() >= kMaxResources || !Bytes(offset, 16, at))
+        if (out_.size() >= kMaxResources || !FirstVisit(offset) || !Bytes(offset, 16, at))
             return false;
-        uint32_t dataRva = Get32(image_.bytes, at);
-        uint32_t size = Get32(image_.bytes, at + 4);
-        path.codePage = Get32(image_.bytes, at + 8);
+        uint32_t dataRva = ReadLittleEndian32(&image_.bytes[at]);
+        uint32_t size = ReadLittleEndian32(&image_.bytes[at + 4]);
+        path.codePage = ReadLittleEndian32(&image_.bytes[at + 8]);
         size_t dataAt;
-        if (!image_.FileOffset(dataRva, size, dataAt))
+        if (!image_.FileOffset(dataRva, size, dataAt) || !Take(size, dataBytes_))
             return false;
-        path.data.assign(image_.bytes.begin() + dataAt, image_.bytes.begin() + dataAt + size);
+        path.fileOffset = dataAt;
+        if (withData_)
+            path.data.assign(image_.bytes.begin() + dataAt, image_.bytes.begin() + dataAt + size);
+        else
+            path.outsideSize = size;
         out_.push_back(path);
         return true;
     }
 
     const Image& image_;
     uint32_t root_;
+    bool withData_;
     std::vector<Resource>& out_;
+    std::set<uint32_t> visited_;  // directories and data entries, by offset
+    uint64_t textBytes_ = 0;
+    uint64_t dataBytes_ = 0;
 };
 
-bool ReadTree(const Image& image, std::vector<Resource>& resources, std::string& error)
+bool ReadTree(const Image& image, bool withData, std::vector<Resource>& resources, std::string& error)
 {
     resources.clear();
     uint32_t rva, size;
@@ -125,7 +145,7 @@ bool ReadTree(const Image& image, std::vector<Resource>& resources, std::string&
     if (rva == 0)
         return true;
     Resource path;
-    TreeReader reader(image, rva, resources);
+    TreeReader reader(image, rva, withData, resources);
     if (!reader.Directory(0, 0, path)) {
         error = "the program's resource directory is damaged";
         return false;
@@ -189,10 +209,11 @@ class SectionWriter {
 public:
     SectionWriter(const std::vector<TypeNode>& types, uint32_t sectionRva) : types_(types), rva_(sectionRva) {}
 
+    // The section, without the gap when a resource is one.
     std::vector<uint8_t> Write()
     {
         Plan();
-        bytes_.assign(size_, 0);
+        bytes_.assign(size_ - planGap_, 0);
         size_t dirAt = 0, entryAt = dataEntriesAt_, textAt = textsAt_, dataAt = dataAt_;
         size_t nextDir = DirectorySize(types_.size());
         // Root.
@@ -219,19 +240,27 @@ public:
                 WriteDirectoryHeader(at, name.languages);
                 for (size_t l = 0; l < name.languages.size(); ++l) {
                     const Resource& resource = *name.languages[l].resource;
-                    Put32(bytes_, at + 16 + l * 8, name.languages[l].language);
-                    Put32(bytes_, at + 16 + l * 8 + 4, static_cast<uint32_t>(entryAt));
-                    Put32(bytes_, entryAt, rva_ + static_cast<uint32_t>(dataAt));
-                    Put32(bytes_, entryAt + 4, static_cast<uint32_t>(resource.data.size()));
-                    Put32(bytes_, entryAt + 8, resource.codePage);
+                    WriteLittleEndian32(&bytes_[at + 16 + l * 8], name.languages[l].language);
+                    WriteLittleEndian32(&bytes_[at + 16 + l * 8 + 4], static_cast<uint32_t>(entryAt));
+                    WriteLittleEndian32(&bytes_[entryAt], rva_ + static_cast<uint32_t>(dataAt));
+                    WriteLittleEndian32(&bytes_[entryAt + 4], resource.DataSize());
+                    WriteLittleEndian32(&bytes_[entryAt + 8], resource.codePage);
                     entryAt += 16;
-                    std::copy(resource.data.begin(), resource.data.end(), bytes_.begin() + dataAt);
-                    dataAt = AlignUp(dataAt + resource.data.size(), 8);
+                    if (resource.outsideSize != 0) {
+                        gapAt_ = dataAt;
+                        gapSize_ = resource.outsideSize;
+                    } else {
+                        std::copy(resource.data.begin(), resource.data.end(), bytes_.begin() + (dataAt - gapSize_));
+                    }
+                    dataAt = AlignUp(dataAt + resource.DataSize(), 8);
                 }
             }
         }
         return bytes_;
     }
+
+    size_t GapAt() const { return gapAt_; }
+    uint32_t GapSize() const { return gapSize_; }
 
 private:
     static size_t DirectorySize(size_t entries) { return 16 + 8 * entries; }
@@ -255,7 +284,8 @@ private:
                 directories += DirectorySize(name.languages.size());
                 for (const LanguageNode& language : name.languages) {
                     entries += 16;
-                    data = AlignUp(data + language.resource->data.size(), 8);
+                    data = AlignUp(data + language.resource->DataSize(), 8);
+                    planGap_ += language.resource->outsideSize;
                 }
             }
         }
@@ -277,22 +307,22 @@ private:
 
     void Header(size_t at, size_t named, size_t total)
     {
-        Put16(bytes_, at + 12, static_cast<uint16_t>(named));
-        Put16(bytes_, at + 14, static_cast<uint16_t>(total - named));
+        WriteLittleEndian16(&bytes_[at + 12], static_cast<uint16_t>(named));
+        WriteLittleEndian16(&bytes_[at + 14], static_cast<uint16_t>(total - named));
     }
 
     void WriteEntry(size_t at, const ResourceKey& key, size_t& textAt, uint32_t target)
     {
         if (key.isId) {
-            Put32(bytes_, at, key.id);
+            WriteLittleEndian32(&bytes_[at], key.id);
         } else {
-            Put32(bytes_, at, 0x80000000u | static_cast<uint32_t>(textAt));
-            Put16(bytes_, textAt, static_cast<uint16_t>(key.text.size()));
+            WriteLittleEndian32(&bytes_[at], 0x80000000u | static_cast<uint32_t>(textAt));
+            WriteLittleEndian16(&bytes_[textAt], static_cast<uint16_t>(key.text.size()));
             for (size_t i = 0; i < key.text.size(); ++i)
-                Put16(bytes_, textAt + 2 + 2 * i, static_cast<uint16_t>(key.text[i]));
+                WriteLittleEndian16(&bytes_[textAt + 2 + 2 * i], static_cast<uint16_t>(key.text[i]));
             textAt += 2 + 2 * key.text.size();
         }
-        Put32(bytes_, at + 4, target);
+        WriteLittleEndian32(&bytes_[at + 4], target);
     }
 
     const std::vector<TypeNode>& types_;
@@ -300,18 +330,48 @@ private:
     std::vector<uint8_t> bytes_;
     std::vector<size_t> typeDirs_, nameDirs_;
     size_t dataEntriesAt_ = 0, textsAt_ = 0, dataAt_ = 0, size_ = 0;
+    size_t planGap_ = 0, gapAt_ = 0;
+    uint32_t gapSize_ = 0;
 };
 
-// The image checksum, computed with its own field zeroed.
+// The image checksum, computed with its own field zeroed: the 16-bit words
+// summed with their carries folded back in, plus the file's length.
+class ImageChecksum {
+public:
+    void Add(const uint8_t* bytes, size_t count)
+    {
+        for (size_t i = 0; i < count; ++i) {
+            if (!odd_) {
+                low_ = bytes[i];
+            } else {
+                sum_ += low_ | uint32_t(bytes[i]) << 8;
+                sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+            }
+            odd_ = !odd_;
+        }
+        length_ += count;
+    }
+
+    uint32_t Value() const
+    {
+        uint64_t sum = sum_;
+        if (odd_)
+            sum = ((sum + low_) & 0xFFFF) + ((sum + low_) >> 16);
+        sum = (sum & 0xFFFF) + (sum >> 16);
+        return static_cast<uint32_t>(sum + length_);
+    }
+
+private:
+    uint64_t sum_ = 0, length_ = 0;
+    uint32_t low_ = 0;
+    bool odd_ = false;
+};
+
 uint32_t Checksum(const std::vector<uint8_t>& bytes)
 {
-    uint64_t sum = 0;
-    for (size_t i = 0; i < bytes.size(); i += 2) {
-        sum += bytes[i] | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0);
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    }
-    sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<uint32_t>(sum + bytes.size());
+    ImageChecksum sum;
+    sum.Add(bytes.data(), bytes.size());
+    return sum.Value();
 }
 
 // True when no data directory but the one given points into the section.
@@ -366,7 +426,7 @@ Placement ChoosePlacement(const Image& image)
 bool ReadResources(const std::vector<uint8_t>& imageBytes, std::vector<Resource>& resources, std::string& error)
 {
     Image image(imageBytes);
-    return image.Parse(error) && ReadTree(image, resources, error);
+    return image.Parse(error) && ReadTree(image, true, resources, error);
 }
 
 bool FindResource(const std::vector<uint8_t>& image, uint16_t type, uint16_t name, std::vector<uint8_t>& data,
@@ -385,42 +445,8 @@ bool FindResource(const std::vector<uint8_t>& image, uint16_t type, uint16_t nam
     return false;
 }
 
-bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t name, const std::vector<uint8_t>& data,
-                 std::vector<uint8_t>& out, std::string& error)
+void ReplaceResource(std::vector<Resource>& resources, uint16_t type, uint16_t name, const std::vector<uint8_t>& data)
 {
-    Image image(imageBytes);
-    std::vector<Resource> resources;
-    if (!image.Parse(error) || !ReadTree(image, resources, error))
-        return false;
-    if (image.directoryCount <= kResourceDirectory) {
-        error = "the program's headers have no resource directory entry";
-        return false;
-    }
-    for (size_t i = 1; i < image.sections.size(); ++i) {
-        if (image.sections[i].virtualAddress < image.sections[i - 1].virtualAddress) {
-            error = "the program's sections are not in address order";
-            return false;
-        }
-    }
-    uint32_t securityRva, securitySize;
-    image.Directory(kSecurityDirectory, securityRva, securitySize);
-    if (securitySize != 0) {
-        error = "the program is signed; package the unsigned stub and sign the result";
-        return false;
-    }
-    // Behind the sections only a symbol table may follow (an unstripped
-    // program); it moves behind the new layout. Anything else would be lost.
-    uint32_t symbolTable = Get32(imageBytes, image.coffOffset + 8);
-    uint64_t sectionEnd = image.SectionDataEnd();
-    uint64_t overlayData = symbolTable != 0 ? symbolTable : imageBytes.size();
-    if (overlayData < sectionEnd || overlayData > imageBytes.size() ||
-        std::any_of(imageBytes.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(sectionEnd, imageBytes.size())),
-                    imageBytes.begin() + static_cast<std::ptrdiff_t>(overlayData),
-                    [](uint8_t byte) { return byte != 0; })) {
-        error = "the program carries data behind its sections, which would be lost";
-        return false;
-    }
-
     resources.erase(std::remove_if(resources.begin(), resources.end(),
                                    [&](const Resource& r) {
                                        return r.type.isId && r.type.id == type && r.name.isId && r.name.id == name;
@@ -431,6 +457,82 @@ bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t
     added.name.id = name;
     added.data = data;
     resources.push_back(std::move(added));
+}
+
+bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t name, const std::vector<uint8_t>& data,
+                 std::vector<uint8_t>& out, std::string& error)
+{
+    std::vector<Resource> resources;
+    if (!ReadResources(imageBytes, resources, error))
+        return false;
+    ReplaceResource(resources, type, name, data);
+    return WriteResources(imageBytes, resources, out, error);
+}
+
+namespace {
+
+// Lays the image out with the new resources into out, which leaves out the
+// gap of a resource not held (gapAt and gapSize say where it goes in the
+// file; gapSize 0 when there is none). The checksum is left 0.
+bool LayOut(const std::vector<uint8_t>& imageBytes, const std::vector<Resource>& resources, std::vector<uint8_t>& out,
+            uint64_t& gapAt, uint32_t& gapSize, size_t& checksumAt, std::string& error)
+{
+    Image image(imageBytes);
+    if (!image.Parse(error))
+        return false;
+    if (image.directoryCount <= kResourceDirectory) {
+        error = "the program's headers have no resource directory entry";
+        return false;
+    }
+    // Sections start at multiples of these; a program's file alignment is a
+    // power of two of at most 64 KiB and its section alignment no smaller.
+    if (!IsPowerOfTwo(image.fileAlignment) || image.fileAlignment > kMaxFileAlignment ||
+        !IsPowerOfTwo(image.sectionAlignment) || image.sectionAlignment < image.fileAlignment) {
+        error = "the program's file or section alignment is invalid";
+        return false;
+    }
+    for (size_t i = 1; i < image.sections.size(); ++i) {
+        if (image.sections[i].virtualAddress < image.sections[i - 1].virtualAddress) {
+            error = "the program's sections are not in address order";
+            return false;
+        }
+    }
+    // The headers, with the section table, come before every section's data,
+    // which is rewritten behind them.
+    bool headersFirst = image.sectionTableOffset + image.sections.size() * kSectionHeaderSize <= image.sizeOfHeaders;
+    for (const Section& section : image.sections)
+        headersFirst = headersFirst && (section.rawSize == 0 || section.rawPointer >= image.sizeOfHeaders);
+    if (!headersFirst) {
+        error = "the program's section data overlaps its headers";
+        return false;
+    }
+    uint32_t securityRva, securitySize;
+    image.Directory(kSecurityDirectory, securityRva, securitySize);
+    if (securitySize != 0) {
+        error = "the program is signed; package the unsigned stub and sign the result";
+        return false;
+    }
+    // Behind the sections only a symbol table may follow (an unstripped
+    // program); it moves behind the new layout. Anything else would be lost.
+    uint32_t symbolTable = ReadLittleEndian32(&imageBytes[image.coffOffset + 8]);
+    uint64_t sectionEnd = image.SectionDataEnd();
+    uint64_t overlayData = symbolTable != 0 ? symbolTable : imageBytes.size();
+    if (overlayData < sectionEnd || overlayData > imageBytes.size() ||
+        std::any_of(imageBytes.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(sectionEnd, imageBytes.size())),
+                    imageBytes.begin() + static_cast<std::ptrdiff_t>(overlayData),
+                    [](uint8_t byte) { return byte != 0; })) {
+        error = "the program carries data behind its sections, which would be lost";
+        return false;
+    }
+
+    if (resources.size() >= kMaxResources) {
+        error = "too many resources";
+        return false;
+    }
+    if (std::count_if(resources.begin(), resources.end(), [](const Resource& r) { return r.outsideSize != 0; }) > 1) {
+        error = "more than one resource is not held";
+        return false;
+    }
 
     Placement placement = ChoosePlacement(image);
     std::vector<Section> sections(image.sections.begin(), image.sections.begin() + placement.index);
@@ -445,22 +547,30 @@ bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t
         }
     }
 
-    // Address and file position of the new section.
-    uint64_t virtualEnd = 0, fileEnd = image.sizeOfHeaders;
+    // Address and file position of the new section: behind the headers, which
+    // take the addresses from 0 up, and behind every section.
+    uint64_t virtualEnd = image.sizeOfHeaders, fileEnd = image.sizeOfHeaders;
     for (const Section& section : sections) {
         virtualEnd = std::max<uint64_t>(virtualEnd, section.VirtualEnd());
         fileEnd = std::max<uint64_t>(fileEnd, uint64_t(section.rawPointer) + section.rawSize);
     }
     Section resourceSection{};
-    resourceSection.virtualAddress =
-        static_cast<uint32_t>(placement.replaces ? image.sections[placement.index].virtualAddress
-                                                 : AlignUp(virtualEnd, image.sectionAlignment));
+    const uint64_t address = placement.replaces ? image.sections[placement.index].virtualAddress
+                                                : AlignUp(virtualEnd, image.sectionAlignment);
+    if (address >= 0x80000000u) {
+        error = "the program would grow beyond 2 GiB";
+        return false;
+    }
+    resourceSection.virtualAddress = static_cast<uint32_t>(address);
     resourceSection.rawPointer = static_cast<uint32_t>(placement.replaces ? image.sections[placement.index].rawPointer
                                                                           : AlignUp(fileEnd, image.fileAlignment));
-    std::vector<uint8_t> tree = SectionWriter(BuildTree(resources), resourceSection.virtualAddress).Write();
-    resourceSection.virtualSize = static_cast<uint32_t>(tree.size());
-    resourceSection.rawSize = static_cast<uint32_t>(AlignUp(tree.size(), image.fileAlignment));
-    if (uint64_t(resourceSection.virtualAddress) + AlignUp(tree.size(), image.sectionAlignment) >= 0x80000000u) {
+    std::vector<TypeNode> types = BuildTree(resources);
+    SectionWriter sectionWriter(types, resourceSection.virtualAddress);
+    std::vector<uint8_t> tree = sectionWriter.Write();
+    gapSize = sectionWriter.GapSize();
+    gapAt = uint64_t(resourceSection.rawPointer) + sectionWriter.GapAt();
+    uint64_t sectionSize = tree.size() + uint64_t(gapSize);
+    if (uint64_t(resourceSection.virtualAddress) + AlignUp(sectionSize, image.sectionAlignment) >= 0x80000000u) {
         error = "the program would grow beyond 2 GiB";
         return false;
     }
@@ -468,8 +578,10 @@ bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t
     uint64_t kept = std::min<uint64_t>(resourceSection.rawPointer, sectionEnd);
     out.assign(imageBytes.begin(), imageBytes.begin() + static_cast<size_t>(kept));
     out.resize(resourceSection.rawPointer, 0);
+    resourceSection.virtualSize = static_cast<uint32_t>(sectionSize);
+    resourceSection.rawSize = static_cast<uint32_t>(AlignUp(sectionSize, image.fileAlignment));
     out.insert(out.end(), tree.begin(), tree.end());
-    out.resize(size_t(resourceSection.rawPointer) + resourceSection.rawSize, 0);
+    out.resize(size_t(resourceSection.rawPointer) + resourceSection.rawSize - gapSize, 0);
 
     std::vector<Section> written = sections;
     size_t resourceIndex = written.size();
@@ -480,7 +592,7 @@ bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t
         Section moved = relocation;
         moved.virtualAddress = static_cast<uint32_t>(
             AlignUp(uint64_t(resourceSection.virtualAddress) + resourceSection.virtualSize, image.sectionAlignment));
-        moved.rawPointer = static_cast<uint32_t>(out.size());
+        moved.rawPointer = static_cast<uint32_t>(out.size() + gapSize);
         out.insert(out.end(), imageBytes.begin() + relocation.rawPointer,
                    imageBytes.begin() + relocation.rawPointer + relocation.rawSize);
         relocationShift = static_cast<int32_t>(moved.virtualAddress - relocation.virtualAddress);
@@ -498,15 +610,15 @@ bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t
         if (i == resourceIndex) {
             static const char kName[8] = {'.', 'r', 's', 'r', 'c'};
             std::copy(kName, kName + 8, out.begin() + at);
-            Put32(out, at + 36, kResourceSectionFlags);
+            WriteLittleEndian32(&out[at + 36], kResourceSectionFlags);
         } else {
             size_t source = written[i].headerOffset - table;
             std::copy(headers.begin() + source, headers.begin() + source + kSectionHeaderSize, out.begin() + at);
         }
-        Put32(out, at + 8, written[i].virtualSize);
-        Put32(out, at + 12, written[i].virtualAddress);
-        Put32(out, at + 16, written[i].rawSize);
-        Put32(out, at + 20, written[i].rawPointer);
+        WriteLittleEndian32(&out[at + 8], written[i].virtualSize);
+        WriteLittleEndian32(&out[at + 12], written[i].virtualAddress);
+        WriteLittleEndian32(&out[at + 16], written[i].rawSize);
+        WriteLittleEndian32(&out[at + 20], written[i].rawPointer);
     }
     // An appended section leaves the old one in place but unused; tools that
     // find resources by section name must not take it for the real one.
@@ -517,29 +629,119 @@ bool SetResource(const std::vector<uint8_t>& imageBytes, uint16_t type, uint16_t
         static const char kOldName[8] = {'.', 'r', 's', 'r', 'c', 'o', 'l', 'd'};
         std::copy(kOldName, kOldName + 8, out.begin() + table + oldIndex * kSectionHeaderSize);
     }
-    Put16(out, image.coffOffset + 2, static_cast<uint16_t>(written.size()));
+    WriteLittleEndian16(&out[image.coffOffset + 2], static_cast<uint16_t>(written.size()));
     if (symbolTable != 0) {
-        Put32(out, image.coffOffset + 8, static_cast<uint32_t>(out.size()));
+        WriteLittleEndian32(&out[image.coffOffset + 8], static_cast<uint32_t>(out.size() + gapSize));
         out.insert(out.end(), imageBytes.begin() + symbolTable, imageBytes.end());
     }
 
     size_t optional = image.optionalOffset;
     uint32_t oldResourceRaw = placement.replaces ? image.sections[placement.index].rawSize : 0;
-    Put32(out, optional + 8, Get32(out, optional + 8) - oldResourceRaw + resourceSection.rawSize);
+    WriteLittleEndian32(&out[optional + 8],
+                        ReadLittleEndian32(&out[optional + 8]) - oldResourceRaw + resourceSection.rawSize);
     uint64_t imageEnd = 0;
     for (const Section& section : written)
         imageEnd = std::max<uint64_t>(
             imageEnd, uint64_t(section.virtualAddress) + std::max(section.virtualSize, section.rawSize));
-    Put32(out, optional + 56, static_cast<uint32_t>(AlignUp(imageEnd, image.sectionAlignment)));
-    Put32(out, image.directoryOffset + kResourceDirectory * 8, resourceSection.virtualAddress);
-    Put32(out, image.directoryOffset + kResourceDirectory * 8 + 4, resourceSection.virtualSize);
+    WriteLittleEndian32(&out[optional + 56], static_cast<uint32_t>(AlignUp(imageEnd, image.sectionAlignment)));
+    WriteLittleEndian32(&out[image.directoryOffset + kResourceDirectory * 8], resourceSection.virtualAddress);
+    WriteLittleEndian32(&out[image.directoryOffset + kResourceDirectory * 8 + 4], resourceSection.virtualSize);
     if (relocationShift != 0) {
         size_t at = image.directoryOffset + kRelocationDirectory * 8;
-        Put32(out, at, Get32(out, at) + static_cast<uint32_t>(relocationShift));
+        WriteLittleEndian32(&out[at], ReadLittleEndian32(&out[at]) + static_cast<uint32_t>(relocationShift));
     }
-    Put32(out, optional + 64, 0);
-    Put32(out, optional + 64, Checksum(out));
+    checksumAt = optional + 64;
+    WriteLittleEndian32(&out[checksumAt], 0);
     return true;
+}
+
+}  // namespace
+
+bool WriteResources(const std::vector<uint8_t>& imageBytes, const std::vector<Resource>& resources,
+                    std::vector<uint8_t>& out, std::string& error)
+{
+    uint64_t gapAt;
+    uint32_t gapSize;
+    size_t checksumAt;
+    if (!LayOut(imageBytes, resources, out, gapAt, gapSize, checksumAt, error))
+        return false;
+    if (gapSize != 0) {
+        error = "a resource is not held";
+        return false;
+    }
+    WriteLittleEndian32(&out[checksumAt], Checksum(out));
+    return true;
+}
+
+bool WriteResources(const std::vector<uint8_t>& imageBytes, const std::vector<Resource>& resources, SplitImage& out,
+                    std::string& error)
+{
+    uint64_t gapAt;
+    size_t checksumAt;
+    if (!LayOut(imageBytes, resources, out.head, gapAt, out.gapSize, checksumAt, error))
+        return false;
+    out.tail.assign(out.head.begin() + static_cast<std::ptrdiff_t>(gapAt), out.head.end());
+    out.head.resize(static_cast<size_t>(gapAt));
+    out.checksumAt = checksumAt;
+    return true;
+}
+
+bool WriteSplitImage(const SplitImage& image, std::istream& gapBytes, std::ostream& out, std::string& error)
+{
+    ImageChecksum sum;
+    auto put = [&](const uint8_t* bytes, size_t count) {
+        sum.Add(bytes, count);
+        out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
+    };
+    const std::streampos start = out.tellp();
+    put(image.head.data(), image.head.size());
+    std::vector<uint8_t> chunk(64 * 1024);
+    for (uint64_t done = 0; done < image.gapSize && out;) {
+        size_t take = static_cast<size_t>(std::min<uint64_t>(chunk.size(), image.gapSize - done));
+        if (!gapBytes.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(take))) {
+            error = "the resource's bytes cannot be read";
+            return false;
+        }
+        put(chunk.data(), take);
+        done += take;
+    }
+    put(image.tail.data(), image.tail.size());
+    const std::streampos end = out.tellp();
+    uint8_t checksum[4];
+    for (int i = 0; i < 4; ++i)
+        checksum[i] = static_cast<uint8_t>(sum.Value() >> (8 * i));
+    out.seekp(start + static_cast<std::streamoff>(image.checksumAt));
+    out.write(reinterpret_cast<const char*>(checksum), sizeof checksum);
+    out.seekp(end);
+    if (!out) {
+        error = "the program cannot be written";
+        return false;
+    }
+    return true;
+}
+
+bool LocateResource(const std::vector<uint8_t>& beginning, uint64_t fileSize, uint16_t type, uint16_t name,
+                    uint64_t& offset, uint32_t& size, std::string& error)
+{
+    Image image(beginning, fileSize);
+    std::vector<Resource> resources;
+    if (!image.Parse(error) || !ReadTree(image, false, resources, error))
+        return false;
+    for (const Resource& resource : resources) {
+        if (resource.type.isId && resource.type.id == type && resource.name.isId && resource.name.id == name) {
+            offset = resource.fileOffset;
+            size = resource.outsideSize;
+            return true;
+        }
+    }
+    error = "the program has no resource " + std::to_string(name) + " of type " + std::to_string(type);
+    return false;
+}
+
+void HoldOutside(std::vector<Resource>& resources, uint16_t type, uint16_t name, uint32_t size)
+{
+    ReplaceResource(resources, type, name, {});
+    resources.back().outsideSize = size;
 }
 
 }  // namespace pe

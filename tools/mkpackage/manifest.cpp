@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "env/os_version_table.h"
+#include "install/folder_placeholder_rules.h"
 #include "package/package_format.h"
 
 namespace mkpackage {
@@ -15,43 +17,42 @@ namespace mkpackage {
 using Json = nlohmann::json;
 
 const OsName kOsNames[] = {
-    {"win9x-later", 0x1, "9x family after 4.x"},
-    {"win95", 0x2, "Windows 95"},
-    {"win98", 0x4, "Windows 98"},
-    {"winme", 0x8, "Windows Me"},
-    {"nt3", 0x10, "Windows NT 3.x"},
-    {"nt4", 0x20, "Windows NT 4.0"},
-    {"win2000", 0x40, "Windows 2000"},
-    {"winxp", 0x80 | 0x200, "Windows XP, 32-bit and x64"},
-    {"winxp-32", 0x80, "Windows XP, 32-bit"},
-    {"winxp-x64", 0x200, "Windows XP x64"},
-    {"win2003", 0x100 | 0x400, "Windows Server 2003 and 2003 R2"},
-    {"win2003-r1", 0x100, "Windows Server 2003 without R2"},
-    {"win2003r2", 0x400, "Windows Server 2003 R2"},
-    {"vista", 0x800 | 0x1000, "Windows Vista, 32-bit and 64-bit"},
-    {"vista-32", 0x800, "Windows Vista, 32-bit"},
-    {"vista-x64", 0x1000, "Windows Vista, 64-bit"},
-    {"win2008", 0x2000, "Windows Server 2008"},
-    {"win2008r2", 0x4000, "Windows Server 2008 R2"},
-    {"win7", 0x8000 | 0x10000, "Windows 7, 32-bit and 64-bit"},
-    {"win7-32", 0x8000, "Windows 7, 32-bit"},
-    {"win7-x64", 0x10000, "Windows 7, 64-bit"},
-    {"newer", 0xE0000, "no known version: only Windows 8 and later or unidentified systems"},
-    {"9x", 0xF, "the whole 9x family"},
-    {"nt", 0xFFFF0, "the whole NT family, Windows 8 and later included"},
-    {"all", 0xFFFFF, "every Windows version"},
+    {"win9x-later", kOsMask9xLater, "9x family after 4.x"},
+    {"win95", kOsMaskWin95, "Windows 95"},
+    {"win98", kOsMaskWin98, "Windows 98"},
+    {"winme", kOsMaskWinMe, "Windows Me"},
+    {"nt3", kOsMaskNt3, "Windows NT 3.x"},
+    {"nt4", kOsMaskNt4, "Windows NT 4.0"},
+    {"win2000", kOsMaskWin2000, "Windows 2000"},
+    {"winxp", kOsMaskWinXp32 | kOsMaskWinXpX64, "Windows XP, 32-bit and x64"},
+    {"winxp-32", kOsMaskWinXp32, "Windows XP, 32-bit"},
+    {"winxp-x64", kOsMaskWinXpX64, "Windows XP x64"},
+    {"win2003", kOsMaskWin2003 | kOsMaskWin2003R2, "Windows Server 2003 and 2003 R2"},
+    {"win2003-r1", kOsMaskWin2003, "Windows Server 2003 without R2"},
+    {"win2003r2", kOsMaskWin2003R2, "Windows Server 2003 R2"},
+    {"vista", kOsMaskVista32 | kOsMaskVistaX64, "Windows Vista, 32-bit and 64-bit"},
+    {"vista-32", kOsMaskVista32, "Windows Vista, 32-bit"},
+    {"vista-x64", kOsMaskVistaX64, "Windows Vista, 64-bit"},
+    {"win2008", kOsMaskWin2008, "Windows Server 2008"},
+    {"win2008r2", kOsMaskWin2008R2, "Windows Server 2008 R2"},
+    {"win7", kOsMaskWin7_32 | kOsMaskWin7X64, "Windows 7, 32-bit and 64-bit"},
+    {"win7-32", kOsMaskWin7_32, "Windows 7, 32-bit"},
+    {"win7-x64", kOsMaskWin7X64, "Windows 7, 64-bit"},
+    {"newer", kOsMaskNewer, "no known version: only Windows 8 and later or unidentified systems"},
+    {"9x", kOsMask9xFamily, "the whole 9x family"},
+    {"nt", kOsMaskNtFamily, "the whole NT family, Windows 8 and later included"},
+    {"all", kOsMaskAll, "every Windows version"},
 };
 const size_t kOsNameCount = sizeof kOsNames / sizeof kOsNames[0];
 
 namespace {
 
-constexpr uint32_t kAllWindows = 0xFFFFF;
 constexpr size_t kMaxNameCharacters = 255;
 
-const char* const kPlaceholders[] = {"%ProgramFiles%", "%ProgramFilesOrUser%", "%UserTmp%"};
+const char* const kPlaceholders[] = {kProgramFilesPlaceholder, kProgramFilesOrUserPlaceholder, kUserTmpPlaceholder};
 
-const std::set<std::string> kTopKeys = {"content", "splash",  "compression", "fileNameEncoding",
-                                        "common",  "english", "japanese"};
+const std::set<std::string> kTopKeys = {"content", "splash",   "compression", "fileNameEncoding", "common",
+                                        "english", "japanese", "publisher",   "fileVersion",      "icon"};
 const std::set<std::string> kSettingKeys = {"productName", "productVersion",  "splashNote",        "installFolder",
                                             "osMask",      "justExec",        "okIfNotAdmin",      "shortcuts",
                                             "checks",      "installCommands", "uninstallCommands", "launchCommands"};
@@ -149,19 +150,23 @@ constexpr char kDotsPart[] = "has a part made of dots (such as \"..\"); name the
 // One language's settings: its own values, else those of "common".
 class SettingsReader {
 public:
-    SettingsReader(const Json* common, const Json* own, const std::string& language, CodePage page,
-                   Diagnostics& diagnostics)
-        : common_(common), own_(own), language_(language), page_(page), d_(diagnostics)
+    // own is the section named section; with a manifest of one language it
+    // serves the other language as well.
+    SettingsReader(const Json* common, const Json* own, const std::string& section, const std::string& language,
+                   CodePage page, Diagnostics& diagnostics)
+        : common_(common), own_(own), section_(section), language_(language), page_(page), d_(diagnostics)
     {
     }
 
-    void Read(SettingsBlock& block)
+    // Reads the block; name and version receive productName and
+    // productVersion as written (UTF-8).
+    void Read(SettingsBlock& block, std::string& name, std::string& version)
     {
         block.osMask = static_cast<int32_t>(OsMask());
         block.justExec = Flag("justExec");
         block.okIfNotAdmin = Flag("okIfNotAdmin");
-        ProductName(block);
-        block.productVersion = PlainText("productVersion");
+        name = ProductName(block);
+        block.productVersion = PlainText("productVersion", version);
         block.splashNote = PlainText("splashNote");
         InstallFolder(block);
         Shortcuts(block);
@@ -176,24 +181,26 @@ private:
     const Json* Find(const std::string& key, std::string& where) const
     {
         if (own_ != nullptr && own_->contains(key)) {
-            where = language_ + "." + key;
+            where = section_ + "." + key;
             return &(*own_)[key];
         }
         if (common_ != nullptr && common_->contains(key)) {
             where = "common." + key;
             return &(*common_)[key];
         }
-        where = language_ + "." + key;
+        where = section_ + "." + key;
         return nullptr;
     }
 
     // Converts a UTF-8 text into the block's code page and checks its length.
     // A shared value from "common" can fail in one language only, so its
-    // errors say which.
+    // errors say which; so do those of a section that serves the other
+    // language too.
     bool Convert(const std::string& where, const std::string& utf8, std::string& out)
     {
         std::string problem;
-        std::string note = where.rfind("common.", 0) == 0 ? " (in the " + language_ + " settings)" : "";
+        bool shared = where.rfind("common.", 0) == 0 || section_ != language_;
+        std::string note = shared ? " (in the " + language_ + " settings)" : "";
         if (!ConvertFromUtf8(utf8, page_, out, problem)) {
             d_.Error(where, problem + note);
             return false;
@@ -218,7 +225,13 @@ private:
 
     std::string PlainText(const std::string& key)
     {
-        std::string where, utf8, bytes;
+        std::string utf8;
+        return PlainText(key, utf8);
+    }
+
+    std::string PlainText(const std::string& key, std::string& utf8)
+    {
+        std::string where, bytes;
         const Json* value = Find(key, where);
         if (value != nullptr && StringValue(where, *value, utf8))
             Convert(where, utf8, bytes);
@@ -253,7 +266,7 @@ private:
         std::string where;
         const Json* value = Find("osMask", where);
         if (value == nullptr)
-            return kAllWindows;
+            return kOsMaskAll;
         uint32_t mask = 0;
         size_t errorsBefore = d_.errors.size();
         if (value->is_number_integer()) {
@@ -298,23 +311,24 @@ private:
         return mask;
     }
 
-    void ProductName(SettingsBlock& block)
+    std::string ProductName(SettingsBlock& block)
     {
         std::string where, utf8;
         const Json* value = Find("productName", where);
         if (value == nullptr || (StringValue(where, *value, utf8) && utf8.empty())) {
             if (block.justExec == 0)
                 d_.Error(where, "must be given: it names the uninstall entry and the Start-menu folder");
-            return;
+            return {};
         }
         if (utf8.empty())
-            return;
+            return {};
         std::string problem = FileNameProblem(utf8);
         if (!problem.empty()) {
             d_.Error(where, problem + " (it names a registry key and a folder)");
-            return;
+            return {};
         }
         Convert(where, utf8, block.productName);
+        return utf8;
     }
 
     void InstallFolder(SettingsBlock& block)
@@ -488,6 +502,7 @@ private:
 
     const Json* common_;
     const Json* own_;
+    std::string section_;
     std::string language_;
     CodePage page_;
     Diagnostics& d_;
@@ -524,6 +539,52 @@ bool PathValue(const Json& object, const std::string& key, const std::string& wh
     return true;
 }
 
+// "fileVersion": four numbers of 0 to 65535 between dots, as "1.2.3.4".
+bool ParseFileVersion(const std::string& text, std::array<uint16_t, 4>& numbers)
+{
+    size_t at = 0;
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        size_t end = text.find('.', at);
+        if ((end == std::string::npos) != (i + 1 == numbers.size()))
+            return false;
+        std::string part = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (part.empty() || part.size() > 5 || part.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoul(part) > 0xFFFF)
+            return false;
+        numbers[i] = static_cast<uint16_t>(std::stoul(part));
+        at = end + 1;
+    }
+    return true;
+}
+
+void ReadSetupDetails(const Json& root, const std::filesystem::path& base, SetupDetails& out, Diagnostics& d)
+{
+    if (root.contains("publisher")) {
+        // Version texts are UTF-16: any character but control characters.
+        const Json& value = root["publisher"];
+        std::string text = value.is_string() ? value.get<std::string>() : "";
+        if (text.empty())
+            d.Error("publisher", "must be a non-empty text");
+        else if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<uint8_t>(c) < 0x20; }))
+            d.Error("publisher", "may not contain control characters");
+        else if (CharacterCount(text) > kMaxNameCharacters)
+            d.Error("publisher", "is longer than " + std::to_string(kMaxNameCharacters) + " characters");
+        else
+            out.publisher = text;
+    }
+    if (root.contains("fileVersion")) {
+        std::array<uint16_t, 4> numbers{};
+        const Json& value = root["fileVersion"];
+        if (!value.is_string() || !ParseFileVersion(value.get<std::string>(), numbers))
+            d.Error("fileVersion", "must be four numbers of 0 to 65535 between dots, such as \"1.2.0.15\"");
+        else
+            out.fileVersion = numbers;
+    }
+    std::filesystem::path icon;
+    if (root.contains("icon") && PathValue(root, "icon", "icon", base, icon, d))
+        out.icon = icon;
+}
+
 }  // namespace
 
 std::string LowerAscii(std::string text)
@@ -553,6 +614,14 @@ std::string PathText(const std::filesystem::path& path)
     return std::string(text.begin(), text.end());
 }
 
+std::string Quote(const std::filesystem::path& path)
+{
+    std::string quoted = "\"";
+    quoted += PathText(path);
+    quoted += '"';
+    return quoted;
+}
+
 bool CompressionTypeByName(const std::string& name, uint16_t& type)
 {
     for (const auto& compression : kCompressions) {
@@ -564,12 +633,28 @@ bool CompressionTypeByName(const std::string& name, uint16_t& type)
     return false;
 }
 
+std::string CompressionDescription(uint16_t type)
+{
+    switch (type & 0xF) {
+    case 0: return "none (stored)";
+    case 1: return "mszip";
+    case 2: {
+        unsigned windowBits = type >> 8 & 0x1F;
+        unsigned kib = windowBits >= 10 ? 1u << (windowBits - 10) : 0;
+        std::string window = kib >= 1024 ? std::to_string(kib / 1024) + " MiB" : std::to_string(kib) + " KiB";
+        return "quantum (" + window + " window, level " + std::to_string(type >> 4 & 0xF) + ")";
+    }
+    default: return "type " + std::to_string(type);
+    }
+}
+
 bool ParseManifest(const std::string& text, const std::filesystem::path& baseFolder, Manifest& out, Diagnostics& d)
 {
     Json root;
     try {
         root = Json::parse(text, nullptr, true, true);
-    } catch (const Json::parse_error& error) {
+    } catch (const Json::exception& error) {
+        // Syntax errors, and numbers beyond the range of a double.
         d.Error("manifest", std::string("is no valid JSON: ") + error.what());
         return false;
     }
@@ -614,11 +699,28 @@ bool ParseManifest(const std::string& text, const std::filesystem::path& baseFol
             out.fileNameEncoding = known->encoding;
     }
 
+    ReadSetupDetails(root, baseFolder, out.setup, d);
+
     const Json* common = Section(root, "common", d);
     const Json* english = Section(root, "english", d);
     const Json* japanese = Section(root, "japanese", d);
-    SettingsReader(common, english, "english", CodePage::kWindows1252, d).Read(out.english);
-    SettingsReader(common, japanese, "japanese", CodePage::kShiftJis, d).Read(out.japanese);
+    std::string englishSection = "english", japaneseSection = "japanese";
+    if ((english == nullptr) != (japanese == nullptr)) {
+        if (english != nullptr) {
+            japanese = english;
+            japaneseSection = "english";
+        } else {
+            english = japanese;
+            englishSection = "japanese";
+        }
+        d.Warning(englishSection == "english" ? "japanese" : "english",
+                  "is not given; the \"" + (englishSection == "english" ? englishSection : japaneseSection) +
+                      "\" settings serve both languages");
+    }
+    SettingsReader(common, english, englishSection, "english", CodePage::kWindows1252, d)
+        .Read(out.english, out.setup.englishName, out.setup.englishVersion);
+    SettingsReader(common, japanese, japaneseSection, "japanese", CodePage::kShiftJis, d)
+        .Read(out.japanese, out.setup.japaneseName, out.setup.japaneseVersion);
     return d.errors.empty();
 }
 

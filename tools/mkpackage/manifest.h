@@ -4,6 +4,7 @@
 // every limit of the package format, so that a manifest that reads without
 // errors always gives a package the installer accepts.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -38,6 +39,15 @@ struct SplashFiles {
     std::filesystem::path mask;
 };
 
+// What setup.exe tells about itself besides the package (UTF-8 texts).
+struct SetupDetails {
+    std::string publisher;                               // empty: none
+    std::optional<std::array<uint16_t, 4>> fileVersion;  // "fileVersion": "1.2.3.4"
+    std::optional<std::filesystem::path> icon;           // resolved against the manifest's folder
+    std::string englishName, englishVersion;             // productName and productVersion as written
+    std::string japaneseName, japaneseVersion;
+};
+
 struct Manifest {
     std::filesystem::path content;      // resolved against the manifest's folder
     std::optional<SplashFiles> splash;  // resolved likewise
@@ -45,11 +55,15 @@ struct Manifest {
     FileNameEncoding fileNameEncoding = FileNameEncoding::kAscii;
     SettingsBlock japanese;  // texts in Shift-JIS
     SettingsBlock english;   // texts in Windows-1252
+    SetupDetails setup;
 };
 
 // Paths from and to the UTF-8 texts of the manifest and of messages.
 std::filesystem::path PathFromUtf8(const std::string& utf8);
 std::string PathText(const std::filesystem::path& path);
+
+// The path's text in double quotes, for messages.
+std::string Quote(const std::filesystem::path& path);
 
 // The text with ASCII letters in lower case; nothing else changes.
 std::string LowerAscii(std::string text);
@@ -73,6 +87,10 @@ extern const size_t kOsNameCount;
 // Compression names of "compression" and of the --compression option; false
 // for an unknown name.
 bool CompressionTypeByName(const std::string& name, uint16_t& type);
+
+// The compression of a cabinet folder type as the summary names it, such as
+// "quantum (2 MiB window, level 4)".
+std::string CompressionDescription(uint16_t type);
 
 // Parses manifest text. Relative paths are taken from baseFolder. False when
 // diagnostics holds errors; out is complete only then.

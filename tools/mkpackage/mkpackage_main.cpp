@@ -16,6 +16,8 @@
 
 #include "tools/mkpackage/manifest.h"
 #include "tools/mkpackage/product_builder.h"
+#include "tools/mkpackage/setup_resources.h"
+#include "tools/mkpackage/signing.h"
 
 namespace {
 
@@ -24,6 +26,7 @@ using namespace mkpackage;
 
 constexpr int kExitErrors = 1;
 constexpr int kExitUsage = 2;
+constexpr char kVersion[] = "1.0.0";
 constexpr uint64_t kProgressThreshold = 8u << 20;  // inputs from 8 MiB on show their progress
 
 const char kUsage[] = "Usage: mkpackage [options] MANIFEST\n"
@@ -43,8 +46,12 @@ const char kUsage[] = "Usage: mkpackage [options] MANIFEST\n"
                       "                         setup.exe and no stub needed\n"
                       "  -c, --compression NAME none, mszip or quantum; overrides the manifest\n"
                       "      --content FOLDER   the product's files; overrides the manifest\n"
+                      "      --sign-command CMD run CMD on the engine before the stub carries it\n"
+                      "                         and on the finished setup.exe; {} in CMD stands\n"
+                      "                         for the file, which CMD signs in place\n"
                       "  -q, --quiet            print errors and warnings only\n"
                       "  -h, --help             show this text\n"
+                      "      --version          show mkpackage's version\n"
                       "\n"
                       "Windows version names for \"osMask\" (any letter case):\n";
 
@@ -57,6 +64,7 @@ struct Options {
     std::optional<uint16_t> compressionType;
     fs::path content;
     bool quiet = false;
+    std::string signCommand;
 };
 
 void PrintUsage(FILE* out)
@@ -127,6 +135,17 @@ int ParseOptions(int argc, char** argv, Options& options)
             if (!(v = value(i)))
                 return kExitUsage;
             options.content = PathFromUtf8(v);
+        } else if (arg == "--version") {
+            printf("mkpackage %s\n", kVersion);
+            exit(0);
+        } else if (arg == "--sign-command") {
+            if (!(v = value(i)))
+                return kExitUsage;
+            if (!IsSignCommand(v)) {
+                fprintf(stderr, "mkpackage: --sign-command needs {} where the file to sign goes\n");
+                return kExitUsage;
+            }
+            options.signCommand = v;
         } else if (arg == "-q" || arg == "--quiet") {
             options.quiet = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -145,6 +164,10 @@ int ParseOptions(int argc, char** argv, Options& options)
     }
     if (options.packageOnly && options.package.empty()) {
         fprintf(stderr, "mkpackage: --package-only needs --package FILE\n");
+        return kExitUsage;
+    }
+    if (options.packageOnly && !options.signCommand.empty()) {
+        fprintf(stderr, "mkpackage: --sign-command signs setup.exe, which --package-only does not write\n");
         return kExitUsage;
     }
     if (options.stub.empty())
@@ -172,6 +195,8 @@ void CheckOutputsAreNoInputs(const Options& options, const Manifest& manifest, D
         inputs.push_back({"the splash picture", manifest.splash->picture});
         inputs.push_back({"the splash mask", manifest.splash->mask});
     }
+    if (manifest.setup.icon)
+        inputs.push_back({"the icon", *manifest.setup.icon});
     Diagnostics contentDiagnostics;  // the build reports them
     std::vector<ContentFile> files;
     ScanContent(manifest.content, manifest.fileNameEncoding, files, contentDiagnostics);
@@ -239,36 +264,112 @@ private:
     std::string lastPhase_;
 };
 
-// Writes every output to a temporary file beside it first and renames them
-// all only when every one was written, so that a failure leaves nothing.
-bool WriteOutputs(const std::vector<std::pair<fs::path, const std::vector<uint8_t>*>>& outputs)
+// A program written on Linux is marked executable where it may be read.
+void MarkExecutable(const fs::path& path)
 {
-    std::vector<fs::path> written;
-    bool ok = true;
-    for (const auto& [path, bytes] : outputs) {
-        fs::path temporary = path;
-        temporary += ".mkpackage-tmp";
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
-        out.close();
-        written.push_back(temporary);
-        if (!out) {
-            fprintf(stderr, "mkpackage: %s cannot be written\n", PathText(path).c_str());
-            ok = false;
-            break;
-        }
+#ifndef _WIN32
+    std::error_code error;
+    fs::perms perms = fs::status(path, error).permissions();
+    fs::perms add = fs::perms::none;
+    if ((perms & fs::perms::owner_read) != fs::perms::none)
+        add |= fs::perms::owner_exec;
+    if ((perms & fs::perms::group_read) != fs::perms::none)
+        add |= fs::perms::group_exec;
+    if ((perms & fs::perms::others_read) != fs::perms::none)
+        add |= fs::perms::others_exec;
+    fs::permissions(path, add, fs::perm_options::add, error);
+#else
+    (void)path;
+#endif
+}
+
+// The finished setup.exe, signed when a sign command is given: it must still
+// carry the package as written (its first headBytes hold its headers and
+// resource directory, as before signing).
+bool SignSetup(const std::string& command, const fs::path& file, size_t headBytes, const fs::path& package)
+{
+    std::string error;
+    if (!RunSignCommand(command, file, error)) {
+        fprintf(stderr, "mkpackage: error: --sign-command: %s\n", error.c_str());
+        return false;
     }
+    if (!CarriesPackage(file, headBytes, package)) {
+        fprintf(stderr, "mkpackage: error: --sign-command: the signed setup.exe no longer carries the package\n");
+        return false;
+    }
+    return true;
+}
+
+// The temporary file an output is written to before it is renamed.
+fs::path TemporaryFor(const fs::path& path, const std::string& role)
+{
+    fs::path temporary = path;
+    temporary += ".mkpackage-" + role + path.extension().string();
+    return temporary;
+}
+
+// Creates the folders the outputs go to, where missing; the ones made, the
+// innermost last.
+std::vector<fs::path> CreateOutputFolders(const Options& options)
+{
+    std::vector<fs::path> made;
+    std::error_code error;
+    for (const fs::path& path : {options.packageOnly ? fs::path() : options.output, options.package}) {
+        std::vector<fs::path> missing;
+        for (fs::path folder = path.parent_path(); !folder.empty() && !fs::exists(folder, error);
+             folder = folder.parent_path())
+            missing.insert(missing.begin(), folder);
+        if (!path.parent_path().empty())
+            fs::create_directories(path.parent_path(), error);
+        made.insert(made.end(), missing.begin(), missing.end());
+    }
+    return made;
+}
+
+// Writes setup.exe from its layout, the package streamed in from its file,
+// and reads the package back from it.
+bool WriteSetup(const pe::SplitImage& layout, const fs::path& package, const fs::path& setup)
+{
+    std::ifstream packageBytes(package, std::ios::binary);
+    std::ofstream out(setup, std::ios::binary | std::ios::trunc);
+    std::string error;
+    bool written = packageBytes && out && pe::WriteSplitImage(layout, packageBytes, out, error);
+    out.close();
+    if (!written || !out) {
+        fprintf(stderr, "mkpackage: %s cannot be written\n", PathText(setup).c_str());
+        return false;
+    }
+    if (!CarriesPackage(setup, layout.head.size(), package)) {
+        fprintf(stderr, "mkpackage: error: the package resource of %s does not read back as written\n",
+                PathText(setup).c_str());
+        return false;
+    }
+    return true;
+}
+
+struct Output {
+    fs::path path;
+    fs::path temporary;
+    bool isSetup;
+};
+
+// Moves every output from its temporary file into place; the temporary
+// files are removed in any case, so that a failure leaves nothing.
+bool RenameOutputs(const std::vector<Output>& outputs, bool ok)
+{
     std::error_code error;
     for (size_t i = 0; ok && i < outputs.size(); ++i) {
-        fs::rename(written[i], outputs[i].first, error);
+        fs::rename(outputs[i].temporary, outputs[i].path, error);
         if (error) {
-            fprintf(stderr, "mkpackage: %s cannot be written: %s\n", PathText(outputs[i].first).c_str(),
+            fprintf(stderr, "mkpackage: %s cannot be written: %s\n", PathText(outputs[i].path).c_str(),
                     error.message().c_str());
             ok = false;
+        } else if (outputs[i].isSetup) {
+            MarkExecutable(outputs[i].path);
         }
     }
-    for (const fs::path& temporary : written)
-        fs::remove(temporary, error);
+    for (const Output& output : outputs)
+        fs::remove(output.temporary, error);
     return ok;
 }
 
@@ -280,7 +381,8 @@ void PrintDiagnostics(const Diagnostics& d)
         fprintf(stderr, "mkpackage: error: %s\n", error.c_str());
 }
 
-void PrintSummary(const Options& options, const BuildSummary& summary, uint64_t setupBytes, double seconds)
+void PrintSummary(const Options& options, const Manifest& manifest, const BuildSummary& summary, uint64_t setupBytes,
+                  double seconds)
 {
     double ratio = summary.memberBytes == 0 ? 0.0 : 100.0 * summary.cabinetBytes / summary.memberBytes;
     printf("mkpackage: wrote %s\n", PathText(options.packageOnly ? options.package : options.output).c_str());
@@ -288,8 +390,11 @@ void PrintSummary(const Options& options, const BuildSummary& summary, uint64_t 
     printf("  bytes       %llu (%llu with the splash pictures)\n", static_cast<unsigned long long>(summary.bytes),
            static_cast<unsigned long long>(summary.memberBytes));
     printf("  compressed  %llu (the cabinet)\n", static_cast<unsigned long long>(summary.cabinetBytes));
+    printf("  compression %s\n", CompressionDescription(manifest.compressionType).c_str());
     printf("  ratio       %.1f %%\n", ratio);
-    printf("  package     %llu bytes\n", static_cast<unsigned long long>(summary.packageBytes));
+    printf("  package     %llu bytes, %s\n", static_cast<unsigned long long>(summary.packageBytes),
+           options.package.empty() ? "no package file written (--package FILE writes one)"
+                                   : ("also written to " + PathText(options.package)).c_str());
     if (!options.packageOnly)
         printf("  setup.exe   %llu bytes\n", static_cast<unsigned long long>(setupBytes));
     printf("  time        %.2f s\n", seconds);
@@ -314,39 +419,73 @@ int main(int argc, char** argv)
     if (d.errors.empty())
         CheckOutputsAreNoInputs(options, manifest, d);
     std::vector<uint8_t> stub;
+    SetupIdentity identity;
     if (!options.packageOnly && !ReadWholeFile(options.stub, stub))
         d.Error("--stub", "\"" + PathText(options.stub) + "\" cannot be read");
+    if (d.errors.empty() && !options.packageOnly)
+        IdentityFromManifest(manifest, identity, d);
+    std::string error;
+    if (d.errors.empty() && !options.signCommand.empty()) {
+        std::vector<uint8_t> signedStub;
+        fs::path scratch = options.output;
+        scratch += ".mkpackage-engine.exe";
+        std::error_code folderError;
+        if (!options.output.parent_path().empty())
+            fs::create_directories(options.output.parent_path(), folderError);
+        if (SignStubEngine(stub, options.signCommand, scratch, signedStub, error))
+            stub = std::move(signedStub);
+        else
+            d.Error("--sign-command", error);
+    }
     if (!d.errors.empty()) {
         PrintDiagnostics(d);
         return kExitErrors;
     }
 
-    std::vector<uint8_t> package;
+    // The package is built into a file and streamed into setup.exe from it,
+    // so that no copy of it is held.
+    const std::vector<fs::path> madeFolders = CreateOutputFolders(options);
+    const fs::path first = options.packageOnly ? options.package : options.output;
+    std::vector<Output> outputs;
+    if (!options.packageOnly)
+        outputs.push_back({options.output, TemporaryFor(options.output, "tmp"), true});
+    outputs.push_back(
+        {options.package,
+         options.package.empty() ? TemporaryFor(options.output, "package") : TemporaryFor(options.package, "tmp"),
+         false});
+    const fs::path packageFile = outputs.back().temporary;
     BuildSummary summary;
     bool built;
     {
         ProgressLine line(!options.quiet);
-        built = BuildPackage(manifest, package, summary, d,
+        built = BuildPackage(manifest, packageFile, TemporaryFor(first, "cabinet"), summary, d,
                              [&](const char* phase, uint64_t done, uint64_t total) { line.Show(phase, done, total); });
     }
-    std::vector<uint8_t> setup;
-    std::string error;
-    if (built && !options.packageOnly && !EmbedPackage(stub, package, setup, error))
+    pe::SplitImage layout;
+    if (built && !options.packageOnly &&
+        !BuildSetup(stub, static_cast<uint32_t>(summary.packageBytes), identity, layout, error))
         d.Error("--stub", "\"" + PathText(options.stub) + "\": " + error);
     PrintDiagnostics(d);
-    if (!d.errors.empty())
+    bool ok = d.errors.empty();
+    if (ok && !options.packageOnly) {
+        ok = WriteSetup(layout, packageFile, outputs.front().temporary) &&
+             (options.signCommand.empty() ||
+              SignSetup(options.signCommand, outputs.front().temporary, layout.head.size(), packageFile));
+    }
+    std::error_code ignored;
+    if (options.package.empty()) {  // the package file was scratch only
+        outputs.pop_back();
+        fs::remove(packageFile, ignored);
+    }
+    if (!RenameOutputs(outputs, ok)) {
+        for (auto folder = madeFolders.rbegin(); folder != madeFolders.rend(); ++folder)
+            fs::remove(*folder, ignored);  // only while empty
         return kExitErrors;
-
-    std::vector<std::pair<fs::path, const std::vector<uint8_t>*>> outputs;
-    if (!options.packageOnly)
-        outputs.push_back({options.output, &setup});
-    if (!options.package.empty())
-        outputs.push_back({options.package, &package});
-    if (!WriteOutputs(outputs))
-        return kExitErrors;
+    }
+    uint64_t setupBytes = options.packageOnly ? 0 : fs::file_size(options.output, ignored);
     if (!options.quiet) {
         std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        PrintSummary(options, summary, setup.size(), elapsed.count());
+        PrintSummary(options, manifest, summary, setupBytes, elapsed.count());
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "tools/mkpackage/package_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "package/package_format.h"
@@ -7,16 +8,10 @@
 namespace mkpackage {
 namespace {
 
-void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 void Append32(std::vector<uint8_t>& bytes, uint32_t value)
 {
     bytes.resize(bytes.size() + 4);
-    Put32(bytes, bytes.size() - 4, value);
+    WriteLittleEndian32(&bytes[bytes.size() - 4], value);
 }
 
 // Lays out one settings block: the block first, its texts right behind it.
@@ -73,7 +68,7 @@ public:
 private:
     void Integer(int32_t value)
     {
-        Put32(package_, cursor_, static_cast<uint32_t>(value));
+        WriteLittleEndian32(&package_[cursor_], static_cast<uint32_t>(value));
         cursor_ += 4;
     }
 
@@ -101,30 +96,67 @@ private:
 
 }  // namespace
 
-bool WritePackage(const PackageContents& contents, std::vector<uint8_t>& package, std::string& error)
+bool WritePackageHead(const PackageContents& contents, uint64_t cabinetSize, std::vector<uint8_t>& head,
+                      std::vector<uint8_t>& trailer, std::string& error)
 {
-    package.clear();
+    head.clear();
+    trailer.clear();
     uint32_t blocks[4] = {};
-    BlockWriter writer(package, error);
+    BlockWriter writer(head, error);
     if (!writer.Write(contents.japanese, blocks[0], blocks[1]) || !writer.Write(contents.english, blocks[2], blocks[3]))
         return false;
 
-    uint64_t cabinetOffset = package.size();
-    if (cabinetOffset + contents.cabinet.size() + kTrailerSize > kPackageOffsetLimit) {
+    uint64_t cabinetOffset = head.size();
+    if (cabinetOffset + cabinetSize + kTrailerSize > kPackageOffsetLimit) {
         error = "the package would reach 2 GiB, more than its offsets can address";
         return false;
     }
-    package.insert(package.end(), contents.cabinet.begin(), contents.cabinet.end());
-    ScrambleCabinet(package.data() + cabinetOffset, contents.cabinet.size(), 0);
-
     for (uint32_t word : blocks)
-        Append32(package, word);
-    Append32(package, contents.totalInstallBytes);
-    Append32(package, static_cast<uint32_t>(cabinetOffset));
-    Append32(package, static_cast<uint32_t>(contents.cabinet.size()));
+        Append32(trailer, word);
+    Append32(trailer, contents.totalInstallBytes);
+    Append32(trailer, static_cast<uint32_t>(cabinetOffset));
+    Append32(trailer, static_cast<uint32_t>(cabinetSize));
     uint8_t signature[16] = {};
     memcpy(signature, kPackageSignature, sizeof kPackageSignature);
-    package.insert(package.end(), signature, signature + sizeof signature);
+    trailer.insert(trailer.end(), signature, signature + sizeof signature);
+    return true;
+}
+
+bool WritePackage(const PackageContents& contents, std::vector<uint8_t>& package, std::string& error)
+{
+    std::vector<uint8_t> trailer;
+    if (!WritePackageHead(contents, contents.cabinet.size(), package, trailer, error))
+        return false;
+    size_t cabinetOffset = package.size();
+    package.insert(package.end(), contents.cabinet.begin(), contents.cabinet.end());
+    ScrambleCabinet(package.data() + cabinetOffset, contents.cabinet.size(), 0);
+    package.insert(package.end(), trailer.begin(), trailer.end());
+    return true;
+}
+
+bool WritePackage(const PackageContents& contents, std::istream& cabinet, uint64_t cabinetSize, std::ostream& package,
+                  std::string& error)
+{
+    std::vector<uint8_t> head, trailer;
+    if (!WritePackageHead(contents, cabinetSize, head, trailer, error))
+        return false;
+    package.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    std::vector<uint8_t> chunk(kStreamChunk);
+    for (uint64_t done = 0; done < cabinetSize && package;) {
+        size_t take = static_cast<size_t>(std::min<uint64_t>(chunk.size(), cabinetSize - done));
+        if (!cabinet.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(take))) {
+            error = "the cabinet cannot be read back";
+            return false;
+        }
+        ScrambleCabinet(chunk.data(), take, static_cast<uint32_t>(done));
+        package.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(take));
+        done += take;
+    }
+    package.write(reinterpret_cast<const char*>(trailer.data()), static_cast<std::streamsize>(trailer.size()));
+    if (!package) {
+        error = "the package cannot be written";
+        return false;
+    }
     return true;
 }
 

@@ -3,6 +3,8 @@
 // scrambled cabinet and the trailer. Texts are byte strings already in the
 // code page of their block.
 #include <cstdint>
+#include <istream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -52,5 +54,13 @@ struct PackageContents {
 // The package bytes. Fails (false, error set) when a text is longer than the
 // format allows or the package would reach the 2 GiB offset limit.
 bool WritePackage(const PackageContents& contents, std::vector<uint8_t>& package, std::string& error);
+
+// The same package written to a stream, its cabinet (cabinetSize bytes,
+// contents.cabinet unused) read from another and scrambled a chunk at a time.
+bool WritePackage(const PackageContents& contents, std::istream& cabinet, uint64_t cabinetSize, std::ostream& package,
+                  std::string& error);
+
+// Packages are read and written in chunks of this size.
+constexpr size_t kStreamChunk = 64 * 1024;
 
 }  // namespace mkpackage

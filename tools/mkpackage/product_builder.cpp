@@ -1,7 +1,9 @@
 #include "tools/mkpackage/product_builder.h"
 
 #include <algorithm>
+#include <fstream>
 #include <map>
+#include <optional>
 
 #include "package/package_format.h"
 #include "tools/cabwriter/cab_writer.h"
@@ -15,9 +17,6 @@ namespace fs = std::filesystem;
 
 // A cabinet folder counts its data blocks in 16 bits, each at most 32 KiB.
 constexpr uint64_t kMaxFolderBytes = 65535ull * 32768;
-
-// Members the installer keeps for itself: never product files.
-const char* const kReservedMembers[] = {"$", "$bmp", "$mask"};
 
 // One folder or file name of the content, in the cabinet's encoding.
 bool MemberComponent(const std::string& utf8, FileNameEncoding encoding, std::string& out, std::string& problem)
@@ -53,23 +52,13 @@ bool MemberName(const fs::path& relative, FileNameEncoding encoding, std::string
                   std::to_string(kMaxMemberNameLength);
         return false;
     }
-    bool reserved = std::any_of(std::begin(kReservedMembers), std::end(kReservedMembers),
+    bool reserved = std::any_of(std::begin(kInstallerMembers), std::end(kInstallerMembers),
                                 [&](const char* r) { return LowerAscii(name) == r; });
     if (reserved) {
         problem = "is a name the installer keeps for itself ($, $bmp and $mask)";
         return false;
     }
     return true;
-}
-
-uint32_t Little32(const std::vector<uint8_t>& bytes, size_t at)
-{
-    return ReadLittleEndian32(bytes.data() + at);
-}
-
-uint16_t Little16(const std::vector<uint8_t>& bytes, size_t at)
-{
-    return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
 }
 
 // Colour-table entries as the installer counts them when it draws.
@@ -218,6 +207,31 @@ struct ContentScan {
     }
 };
 
+// Non-ASCII names are stored as bytes of one code page, and the installer
+// creates the files with these bytes as they are, read in the system's own
+// code page: elsewhere the names come out wrong.
+void WarnAboutCodePageNames(const fs::path& folder, const std::vector<ContentFile>& files, FileNameEncoding encoding,
+                            Diagnostics& d)
+{
+    auto isNonAscii = [](const ContentFile& file) {
+        return std::any_of(file.memberName.begin(), file.memberName.end(),
+                           [](char c) { return static_cast<uint8_t>(c) >= 0x80; });
+    };
+    auto first = std::find_if(files.begin(), files.end(), isNonAscii);
+    if (first == files.end())
+        return;
+    size_t others = static_cast<size_t>(std::count_if(files.begin(), files.end(), isNonAscii)) - 1;
+    const char* page = encoding == FileNameEncoding::kShiftJis ? "932" : "1252";
+    std::string name = encoding == FileNameEncoding::kShiftJis ? "Shift-JIS" : "Windows-1252";
+    d.Warning("content file \"" + PathText(first->path.lexically_relative(folder)) + "\"",
+              (others == 0 ? std::string("has a non-ASCII name")
+                           : "and " + std::to_string(others) + " more have non-ASCII names") +
+                  ", stored in " + name + " (code page " + page +
+                  "); the installer creates files with these name bytes in the system's code page, so on systems "
+                  "whose code page is not " +
+                  page + " they install under wrong names");
+}
+
 }  // namespace
 
 bool ScanContent(const fs::path& folder, FileNameEncoding encoding, std::vector<ContentFile>& files, Diagnostics& d)
@@ -240,6 +254,7 @@ bool ScanContent(const fs::path& folder, FileNameEncoding encoding, std::vector<
         std::string la = LowerAscii(a.memberName), lb = LowerAscii(b.memberName);
         return la != lb ? la < lb : a.memberName < b.memberName;
     });
+    WarnAboutCodePageNames(folder, files, encoding, d);
     return d.errors.size() == errorsBefore;
 }
 
@@ -255,13 +270,13 @@ bool CheckSplashBitmap(const fs::path& file, const std::string& where, int32_t& 
         d.Error(where, "is no BMP file");
         return false;
     }
-    uint32_t pixelOffset = Little32(bytes, 10);
-    uint32_t headerSize = Little32(bytes, 14);
-    width = static_cast<int32_t>(Little32(bytes, 18));
-    height = static_cast<int32_t>(Little32(bytes, 22));
-    uint16_t planes = Little16(bytes, 26), bitCount = Little16(bytes, 28);
-    uint32_t compression = Little32(bytes, 30);
-    uint32_t colours = DrawnColourCount(Little32(bytes, 46), Little32(bytes, 50), bitCount);
+    uint32_t pixelOffset = ReadLittleEndian32(&bytes[10]);
+    uint32_t headerSize = ReadLittleEndian32(&bytes[14]);
+    width = static_cast<int32_t>(ReadLittleEndian32(&bytes[18]));
+    height = static_cast<int32_t>(ReadLittleEndian32(&bytes[22]));
+    uint16_t planes = ReadLittleEndian16(&bytes[26]), bitCount = ReadLittleEndian16(&bytes[28]);
+    uint32_t compression = ReadLittleEndian32(&bytes[30]);
+    uint32_t colours = DrawnColourCount(ReadLittleEndian32(&bytes[46]), ReadLittleEndian32(&bytes[50]), bitCount);
     if (headerSize != kInfoHeader) {
         d.Error(where, "has a " + std::to_string(headerSize) +
                            "-byte bitmap header; the installer draws only BMP files with the 40-byte header "
@@ -292,8 +307,11 @@ bool CheckSplashBitmap(const fs::path& file, const std::string& where, int32_t& 
     return true;
 }
 
-bool BuildPackage(const Manifest& manifest, std::vector<uint8_t>& package, BuildSummary& summary, Diagnostics& d,
-                  const Progress& progress)
+namespace {
+
+// Checks the manifest's files and adds them to the cabinet writer, made here.
+bool PlanCabinet(const Manifest& manifest, std::optional<cabwriter::CabWriter>& cabinet, BuildSummary& summary,
+                 Diagnostics& d, const Progress& progress)
 {
     summary = {};
     std::vector<ContentFile> files;
@@ -336,32 +354,49 @@ bool BuildPackage(const Manifest& manifest, std::vector<uint8_t>& package, Build
     quantum::RegisterQuantumCompressor();
     cabwriter::Options options;
     options.compressionType = manifest.compressionType;
-    cabwriter::CabWriter writer(options);
+    // The files are read while they are compressed, a block at a time.
+    if (progress)
+        options.progress = [&](uint64_t done, uint64_t total) { progress("compressing", done, total); };
+    cabwriter::CabWriter& writer = cabinet.emplace(options);
     std::string error;
     // The splash members come first: the installer unpacks them before the product.
-    if (manifest.splash && (!writer.AddFile("$bmp", manifest.splash->picture, &error) ||
-                            !writer.AddFile("$mask", manifest.splash->mask, &error))) {
+    if (manifest.splash && (!writer.AddFile(kSplashPictureMember, manifest.splash->picture, &error) ||
+                            !writer.AddFile(kSplashMaskMember, manifest.splash->mask, &error))) {
         d.Error("splash", error);
         return false;
     }
-    uint64_t done = 0;
     for (const ContentFile& file : files) {
         if (!writer.AddFile(file.memberName, file.path, &error)) {
             d.Error("content file \"" + PathText(file.path) + "\"", error);
             return false;
         }
-        done += file.size;
-        if (progress)
-            progress("reading", done, summary.bytes);
     }
 
+    if (progress)
+        progress("compressing", 0, summary.memberBytes);
+    return true;
+}
+
+PackageContents ContentsOf(const Manifest& manifest, const BuildSummary& summary)
+{
     PackageContents contents;
     contents.japanese = manifest.japanese;
     contents.english = manifest.english;
     contents.totalInstallBytes = static_cast<uint32_t>(summary.bytes);
-    if (progress)
-        progress("compressing", 0, summary.bytes);
-    if (!writer.Write(contents.cabinet, &error)) {
+    return contents;
+}
+
+}  // namespace
+
+bool BuildPackage(const Manifest& manifest, std::vector<uint8_t>& package, BuildSummary& summary, Diagnostics& d,
+                  const Progress& progress)
+{
+    std::optional<cabwriter::CabWriter> writer;
+    if (!PlanCabinet(manifest, writer, summary, d, progress))
+        return false;
+    PackageContents contents = ContentsOf(manifest, summary);
+    std::string error;
+    if (!writer->Write(contents.cabinet, &error)) {
         d.Error("cabinet", error);
         return false;
     }
@@ -372,6 +407,45 @@ bool BuildPackage(const Manifest& manifest, std::vector<uint8_t>& package, Build
     }
     summary.packageBytes = package.size();
     return true;
+}
+
+bool BuildPackage(const Manifest& manifest, const fs::path& package, const fs::path& scratch, BuildSummary& summary,
+                  Diagnostics& d, const Progress& progress)
+{
+    std::optional<cabwriter::CabWriter> writer;
+    if (!PlanCabinet(manifest, writer, summary, d, progress))
+        return false;
+    PackageContents contents = ContentsOf(manifest, summary);
+    auto build = [&]() {
+        std::string error;
+        std::fstream cabinet(scratch, std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
+        if (!cabinet) {
+            d.Error("cabinet", Quote(scratch) + " cannot be written");
+            return false;
+        }
+        if (!writer->Write(cabinet, &error)) {
+            d.Error("cabinet", error);
+            return false;
+        }
+        summary.cabinetBytes = static_cast<uint64_t>(cabinet.tellp());
+        cabinet.seekg(0);
+        std::ofstream out(package, std::ios::binary | std::ios::trunc);
+        if (!WritePackage(contents, cabinet, summary.cabinetBytes, out, error)) {
+            d.Error("package", error);
+            return false;
+        }
+        summary.packageBytes = static_cast<uint64_t>(out.tellp());
+        out.close();
+        if (!out) {
+            d.Error("package", Quote(package) + " cannot be written");
+            return false;
+        }
+        return true;
+    };
+    bool built = build();
+    std::error_code ignored;
+    fs::remove(scratch, ignored);
+    return built;
 }
 
 bool EmbedPackage(const std::vector<uint8_t>& stub, const std::vector<uint8_t>& package, std::vector<uint8_t>& setup,

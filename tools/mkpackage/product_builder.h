@@ -13,7 +13,6 @@
 
 namespace mkpackage {
 
-constexpr uint16_t kPackageResourceId = 104;
 constexpr size_t kMaxMemberNameLength = 255;
 
 // One file of the content folder and the member name it gets.
@@ -51,6 +50,11 @@ using Progress = std::function<void(const char* phase, uint64_t done, uint64_t t
 // Builds the package bytes from the manifest and its files.
 bool BuildPackage(const Manifest& manifest, std::vector<uint8_t>& package, BuildSummary& summary,
                   Diagnostics& diagnostics, const Progress& progress = {});
+
+// Builds the package into a file, holding only a block of it at a time: the
+// cabinet is written to scratch first, which is removed again.
+bool BuildPackage(const Manifest& manifest, const std::filesystem::path& package, const std::filesystem::path& scratch,
+                  BuildSummary& summary, Diagnostics& diagnostics, const Progress& progress = {});
 
 // A copy of the stub program with the package as its resource RCDATA 104,
 // read back to make sure the resource holds exactly the package.

@@ -1,5 +1,7 @@
 #include "tools/quantum/quantum_block_encoder.h"
 
+#include <algorithm>
+#include <bit>
 #include <cassert>
 
 namespace quantum {
@@ -9,31 +11,40 @@ namespace {
 // The decoder reads 16 code bits before its first symbol.
 constexpr uint64_t kCodeBits = 16;
 
-template <size_t N, typename T>
-int SlotOf(const T (&bases)[N], uint32_t value, int count)
+// Positions 0 to 3 have a slot each; from 4 on, two slots per power of two,
+// told apart by the bit below the highest.
+int PositionSlot(uint32_t position)
 {
-    int slot = 0;
-    while (slot + 1 < count && bases[slot + 1] <= value)
-        ++slot;
-    return slot;
+    if (position < 4)
+        return int(position);
+    const int highest = std::bit_width(position) - 1;
+    return 2 * highest + int((position >> (highest - 1)) & 1);
 }
 
-class BitWriter {
-public:
-    explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
-    void Put(int bit)
+// The length slot of every value (length - 5) of the length model.
+struct LengthSlots {
+    uint8_t slot[kQuantumMaxMatchLength - kQuantumMatchNMinLength + 1];
+    constexpr LengthSlots() : slot()
     {
-        if (used_ == 0)
-            out_.push_back(0);
-        if (bit)
-            out_.back() |= uint8_t(0x80 >> used_);
-        used_ = (used_ + 1) & 7;
+        int s = 0;
+        for (int value = 0; value < int(sizeof slot); ++value) {
+            while (s + 1 < kQuantumLengthSymbols && kQuantumLengthBase[s + 1] <= value)
+                ++s;
+            slot[value] = uint8_t(s);
+        }
     }
-
-private:
-    std::vector<uint8_t>& out_;
-    int used_ = 0;
 };
+constexpr LengthSlots kLengthSlots;
+
+// The count bits (at most 32) of the value from position `from` of bits
+// written most significant first; bytes holds 8 bytes beyond them.
+uint32_t ReadBits(const std::vector<uint8_t>& bytes, uint64_t from, int count)
+{
+    uint64_t word = 0;
+    for (int i = 0; i < 8; ++i)
+        word = word << 8 | bytes[from / 8 + i];
+    return count == 0 ? 0 : uint32_t((word << (from % 8)) >> (64 - count));
+}
 
 }  // namespace
 
@@ -42,16 +53,44 @@ BlockEncoder::BlockEncoder(int windowBits) : windowBits_(windowBits)
     Reset();
 }
 
+void BlockEncoder::Model::Init(int symbolCount)
+{
+    InitQuantumModel(model, symbolCount);
+    FindEntries();
+}
+
+void BlockEncoder::Model::FindEntries()
+{
+    for (int i = 0; i < model.symbolCount; ++i)
+        entryOf[model.symbols[i]] = uint8_t(i);
+}
+
 void BlockEncoder::Reset()
 {
-    InitQuantumModel(selector_, kQuantumSelectorSymbols);
-    for (QuantumModel& model : literals_)
-        InitQuantumModel(model, kQuantumLiteralSymbols);
+    selector_.Init(kQuantumSelectorSymbols);
+    for (Model& model : literals_)
+        model.Init(kQuantumLiteralSymbols);
     for (int i = 0; i < kQuantumPositionModels; ++i) {
-        InitQuantumModel(positions_[i], QuantumPositionSlotCount(windowBits_, i));
+        positions_[i].Init(QuantumPositionSlotCount(windowBits_, i));
     }
-    InitQuantumModel(lengths_, kQuantumLengthSymbols);
+    lengths_.Init(kQuantumLengthSymbols);
     StartBlock();
+}
+
+void BitSink::PutRun(int bit, uint64_t count)
+{
+    for (; count > 0;) {
+        const int n = int(std::min<uint64_t>(count, 32));
+        Put(bit ? 0xFFFFFFFFu : 0, n);
+        count -= uint64_t(n);
+    }
+}
+
+void BitSink::Flush()
+{
+    if (heldCount_ > 0)
+        out_->push_back(uint8_t(held_ << (8 - heldCount_)));
+    heldCount_ = 0;
 }
 
 void BlockEncoder::StartBlock()
@@ -60,15 +99,16 @@ void BlockEncoder::StartBlock()
     high_ = 0xFFFF;
     pending_ = 0;
     shifts_ = 0;
-    arithmetic_.clear();
+    arithmeticBytes_.clear();
+    arithmetic_ = BitSink(arithmeticBytes_);
     raw_.clear();
 }
 
 void BlockEncoder::PutBit(int bit)
 {
-    arithmetic_.push_back(uint8_t(bit));
-    for (; pending_ > 0; --pending_)
-        arithmetic_.push_back(uint8_t(!bit));
+    arithmetic_.Put(uint32_t(bit), 1);
+    arithmetic_.PutRun(!bit, pending_);
+    pending_ = 0;
 }
 
 void BlockEncoder::PutRaw(uint32_t value, int count)
@@ -78,36 +118,44 @@ void BlockEncoder::PutRaw(uint32_t value, int count)
 }
 
 // The mirror of the decoder's renormalisation: every shift there is a shift
-// here, so that both count the same bits.
+// here, so that both count the same bits. The leading bits that low and high
+// share are settled and go out together.
 void BlockEncoder::Renormalise()
 {
     for (;;) {
-        if ((low_ ^ high_) & 0x8000) {
-            if (!(low_ & 0x4000) || (high_ & 0x4000))
-                return;
-            ++pending_;
-            low_ &= 0x3FFF;
-            high_ |= 0x4000;
-        } else {
+        const int settled = std::countl_zero(uint16_t(low_ ^ high_));
+        if (settled > 0) {
             PutBit(int(high_ >> 15));
+            if (settled > 1)
+                arithmetic_.Put(high_ >> (16 - settled), settled - 1);
+            low_ = (low_ << settled) & 0xFFFF;
+            high_ = ((high_ << settled) | ((uint32_t(1) << settled) - 1)) & 0xFFFF;
+            shifts_ += uint64_t(settled);
+            continue;
         }
-        low_ = (low_ << 1) & 0xFFFF;
-        high_ = ((high_ << 1) | 1) & 0xFFFF;
+        if (!(low_ & 0x4000) || (high_ & 0x4000))
+            return;
+        ++pending_;
+        low_ = (low_ & 0x3FFF) << 1;
+        high_ = ((high_ | 0x4000) << 1 | 1) & 0xFFFF;
         ++shifts_;
     }
 }
 
-void BlockEncoder::Encode(QuantumModel& model, int symbol)
+void BlockEncoder::Encode(Model& coded, int symbol)
 {
-    int entry = 0;
-    while (model.symbols[entry] != symbol)
-        ++entry;
-    assert(entry < model.symbolCount);
+    QuantumModel& model = coded.model;
+    const int entry = coded.entryOf[symbol];
+    assert(entry < model.symbolCount && model.symbols[entry] == symbol);
     const uint32_t range = high_ - low_ + 1;
     const uint32_t total = model.cumulative[0];
     high_ = (low_ + model.cumulative[entry] * range / total - 1) & 0xFFFF;
     low_ = (low_ + model.cumulative[entry + 1] * range / total) & 0xFFFF;
     UpdateQuantumModel(model, entry);
+    // Only a rescale changes the total otherwise than by the update's 8, and
+    // only a rescale reorders the entries.
+    if (model.cumulative[0] != total + 8)
+        coded.FindEntries();
     Renormalise();
 }
 
@@ -123,9 +171,7 @@ bool BlockEncoder::CanEncode(uint32_t length, uint32_t offset) const
     if (length < 3 || length > uint32_t(kQuantumMaxMatchLength) || offset == 0)
         return false;
     const int model = length == 3 ? 0 : length == 4 ? 1 : 2;
-    const int slots = positions_[model].symbolCount;
-    const int slot = SlotOf(kQuantumPositionBase, offset - 1, kQuantumPositionSlots);
-    return slot < slots && offset - 1 < kQuantumPositionBase[slot] + (uint32_t(1) << kQuantumPositionExtraBits[slot]);
+    return PositionSlot(offset - 1) < positions_[model].model.symbolCount;
 }
 
 bool BlockEncoder::Match(uint32_t length, uint32_t offset)
@@ -143,12 +189,12 @@ bool BlockEncoder::Match(uint32_t length, uint32_t offset)
     } else {
         Encode(selector_, kQuantumSelectorMatchN);
         const uint32_t value = length - kQuantumMatchNMinLength;
-        const int slot = SlotOf(kQuantumLengthBase, value, kQuantumLengthSymbols);
+        const int slot = kLengthSlots.slot[value];
         Encode(lengths_, slot);
         PutRaw(value - kQuantumLengthBase[slot], kQuantumLengthExtraBits[slot]);
         model = 2;
     }
-    const int slot = SlotOf(kQuantumPositionBase, position, kQuantumPositionSlots);
+    const int slot = PositionSlot(position);
     Encode(positions_[model], slot);
     PutRaw(position - kQuantumPositionBase[slot], kQuantumPositionExtraBits[slot]);
     return true;
@@ -163,20 +209,27 @@ void BlockEncoder::FinishBlock(std::vector<uint8_t>& out)
     const int first = (low_ & 0x4000) ? 1 : 0;
     ++pending_;
     PutBit(first);
-    while (arithmetic_.size() < kCodeBits + shifts_)
-        arithmetic_.push_back(0);
-    assert(arithmetic_.size() == kCodeBits + shifts_);
+    assert(arithmetic_.written() <= kCodeBits + shifts_);
+    arithmetic_.PutRun(0, kCodeBits + shifts_ - arithmetic_.written());
+    const uint64_t total = arithmetic_.written();
+    arithmetic_.Flush();
+    arithmeticBytes_.insert(arithmeticBytes_.end(), 8, 0);
 
-    BitWriter writer(out);
-    size_t nextRaw = 0;
-    for (uint64_t i = 0; i <= arithmetic_.size(); ++i) {
-        for (; nextRaw < raw_.size() && raw_[nextRaw].arithmeticBits == i; ++nextRaw) {
-            for (int b = raw_[nextRaw].count - 1; b >= 0; --b)
-                writer.Put(int(raw_[nextRaw].value >> b) & 1);
+    BitSink writer(out);
+    uint64_t copied = 0;
+    auto copyUpTo = [&](uint64_t end) {
+        while (copied < end) {
+            const int n = int(std::min<uint64_t>(end - copied, 32));
+            writer.Put(ReadBits(arithmeticBytes_, copied, n), n);
+            copied += uint64_t(n);
         }
-        if (i < arithmetic_.size())
-            writer.Put(arithmetic_[i]);
+    };
+    for (const RawBits& raw : raw_) {
+        copyUpTo(raw.arithmeticBits);
+        writer.Put(raw.value, raw.count);
     }
+    copyUpTo(total);
+    writer.Flush();
     StartBlock();
 }
 

@@ -13,9 +13,40 @@
 
 namespace quantum {
 
+// Appends bits to a byte vector, most significant bit first.
+class BitSink {
+public:
+    explicit BitSink(std::vector<uint8_t>& out) : out_(&out) {}
+    // The low count bits of value (count 0 to 32).
+    void Put(uint32_t value, int count)
+    {
+        const uint64_t bits = count == 32 ? value : value & ((uint32_t(1) << count) - 1);
+        held_ = held_ << count | bits;
+        heldCount_ += count;
+        written_ += uint64_t(count);
+        while (heldCount_ >= 8) {
+            heldCount_ -= 8;
+            out_->push_back(uint8_t(held_ >> heldCount_));
+        }
+    }
+    // count copies of one bit.
+    void PutRun(int bit, uint64_t count);
+    // Pads the last byte with zero bits.
+    void Flush();
+    uint64_t written() const { return written_; }
+
+private:
+    std::vector<uint8_t>* out_;
+    uint64_t held_ = 0;  // bits not yet in out_: the low heldCount_ ones
+    int heldCount_ = 0;
+    uint64_t written_ = 0;
+};
+
 class BlockEncoder {
 public:
     explicit BlockEncoder(int windowBits);
+    BlockEncoder(const BlockEncoder&) = delete;
+    BlockEncoder& operator=(const BlockEncoder&) = delete;
 
     // Back to the initial models (a new folder).
     void Reset();
@@ -40,22 +71,31 @@ private:
         int count;
     };
 
-    void Encode(QuantumModel& model, int symbol);
+    // A model and, for each symbol, the entry that holds it.
+    struct Model {
+        QuantumModel model;
+        uint8_t entryOf[kQuantumModelMaxSymbols];
+        void Init(int symbolCount);
+        void FindEntries();
+    };
+
+    void Encode(Model& model, int symbol);
     void Renormalise();
     void PutBit(int bit);
     void PutRaw(uint32_t value, int count);
     void StartBlock();
 
     int windowBits_;
-    QuantumModel selector_;
-    QuantumModel literals_[kQuantumLiteralModels];
-    QuantumModel positions_[kQuantumPositionModels];
-    QuantumModel lengths_;
+    Model selector_;
+    Model literals_[kQuantumLiteralModels];
+    Model positions_[kQuantumPositionModels];
+    Model lengths_;
 
     uint32_t low_ = 0, high_ = 0xFFFF;
-    uint64_t pending_ = 0;             // underflow shifts whose bit is not known yet
-    uint64_t shifts_ = 0;              // renormalisation shifts of this block
-    std::vector<uint8_t> arithmetic_;  // one bit per byte
+    uint64_t pending_ = 0;  // underflow shifts whose bit is not known yet
+    uint64_t shifts_ = 0;   // renormalisation shifts of this block
+    std::vector<uint8_t> arithmeticBytes_;
+    BitSink arithmetic_{arithmeticBytes_};
     std::vector<RawBits> raw_;
 };
 

@@ -1,21 +1,71 @@
 #include "tools/quantum/quantum_compressor.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace quantum {
 
 namespace {
 
-constexpr int kHashBits = 17;
-constexpr uint32_t kNiceLength = 160;
-constexpr uint32_t kLazyLimit = 48;                    // a match this long is taken without looking one byte further
+constexpr int kNear3Bits = 14;  // heads of the tables of the latest positions
+constexpr int kNear4Bits = 16;
+constexpr uint64_t kPrefetchAhead = 16;
+constexpr uint32_t kNiceLength = 64;  // a match this long ends the search
+constexpr uint32_t kLazyLimit = 16;   // a match this long is taken without looking one byte further
+// Once a match this long is found, only kGoodDepth more candidates are looked at.
+constexpr uint32_t kGoodLength = 32;
+constexpr int kGoodDepth = 8;
 constexpr size_t kMaxCompressedBlock = 32768 + 10240;  // the reader's buffer
 
-uint32_t HashOf(const uint8_t* p)
+// The chains link positions whose next five bytes hash alike; a chain head
+// for every two positions of the window, from 4096 to 2^20 heads.
+int ChainHashBits(int windowBits)
+{
+    return std::clamp(windowBits - 1, 12, 20);
+}
+
+uint32_t ChainHashOf(const uint8_t* p, int bits)
+{
+    uint64_t v = 0;
+    memcpy(&v, p, 5);
+    return uint32_t((v * 0x9E3779B97F4A7C15ull) >> (64 - bits));
+}
+
+uint32_t Near3HashOf(const uint8_t* p)
 {
     const uint32_t v = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-    return (v * 2654435761u) >> (32 - kHashBits);
+    return (v * 2654435761u) >> (32 - kNear3Bits);
+}
+
+uint32_t Near4HashOf(const uint8_t* p)
+{
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return (v * 2654435761u) >> (32 - kNear4Bits);
+}
+
+// How many bytes from the start agree, at most limit; eight at a time.
+uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit)
+{
+    uint32_t length = 0;
+    while (length + 8 <= limit) {
+        uint64_t x, y;
+        memcpy(&x, a + length, 8);
+        memcpy(&y, b + length, 8);
+        if (x != y) {
+            const uint64_t differ = x ^ y;
+            if constexpr (std::endian::native == std::endian::little) {
+                return length + uint32_t(std::countr_zero(differ) / 8);
+            } else {
+                return length + uint32_t(std::countl_zero(differ) / 8);
+            }
+        }
+        length += 8;
+    }
+    while (length < limit && a[length] == b[length])
+        ++length;
+    return length;
 }
 
 }  // namespace
@@ -23,8 +73,11 @@ uint32_t HashOf(const uint8_t* p)
 Compressor::Compressor(int windowBits, int level)
     : encoder_(windowBits),
       windowSize_(uint32_t(1) << windowBits),
-      chainDepth_(1 << (std::clamp(level, 1, 7) + 2)),
-      head_(size_t(1) << kHashBits, 0),
+      chainDepth_(1 << (std::clamp(level, 1, 7) + 1)),
+      hashBits_(ChainHashBits(windowBits)),
+      head_(size_t(1) << hashBits_, 0),
+      near3_(size_t(1) << kNear3Bits, 0),
+      near4_(size_t(1) << kNear4Bits, 0),
       previous_(windowSize_, 0)
 {
 }
@@ -43,10 +96,18 @@ void Compressor::Append(const uint8_t* data, size_t size)
 void Compressor::InsertUpTo(uint64_t position)
 {
     const uint64_t end = bufferStart_ + buffer_.size();
-    for (; inserted_ < position && inserted_ + 3 <= end; ++inserted_) {
-        const uint32_t h = HashOf(At(inserted_));
+    for (; inserted_ < position && inserted_ + 5 <= end; ++inserted_) {
+        const uint8_t* p = At(inserted_);
+        if (inserted_ + kPrefetchAhead + 5 <= end) {
+            // The chain head of a position a little further on, fetched from
+            // memory by the time that position is inserted or looked up.
+            __builtin_prefetch(&head_[ChainHashOf(p + kPrefetchAhead, hashBits_)]);
+        }
+        const uint32_t h = ChainHashOf(p, hashBits_);
         previous_[inserted_ & (windowSize_ - 1)] = head_[h];
         head_[h] = uint32_t(inserted_ + 1);
+        near3_[Near3HashOf(p)] = uint32_t(inserted_ + 1);
+        near4_[Near4HashOf(p)] = uint32_t(inserted_ + 1);
     }
 }
 
@@ -57,27 +118,59 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd) co
     if (maxLength < 3)
         return best;
     const uint8_t* here = At(position);
-    uint32_t candidate = head_[HashOf(here)];
+    // Matches of three and four bytes pay only when near (WorthIt): the
+    // latest position that starts with the same three and the same four
+    // bytes is the nearest such match. Longer ones come from the chain.
+    if (Consider(position, near3_[Near3HashOf(here)], maxLength, best) || maxLength < 4)
+        return best;
+    if (Consider(position, near4_[Near4HashOf(here)], maxLength, best) || maxLength < 5)
+        return best;
+    uint32_t candidate = head_[ChainHashOf(here, hashBits_)];
     for (int depth = chainDepth_; candidate != 0 && depth > 0; --depth) {
+        if (best.length >= kGoodLength)
+            depth = std::min(depth, kGoodDepth);
         const uint64_t from = candidate - 1;
         if (from >= position || position - from > windowSize_)
             break;
-        const uint32_t offset = uint32_t(position - from);
-        const uint8_t* there = At(from);
-        uint32_t length = 0;
-        while (length < maxLength && there[length] == here[length])
-            ++length;
-        if (length > best.length && encoder_.CanEncode(length, offset) && WorthIt({length, offset})) {
-            best = {length, offset};
-            if (length >= std::min(kNiceLength, maxLength))
-                break;
-        }
-        const uint32_t next = previous_[from & (windowSize_ - 1)];
-        if (next >= candidate)
+        if (Consider(position, candidate, maxLength, best))
             break;
-        candidate = next;
+        candidate = NextCandidate(from, candidate);
     }
     return best;
+}
+
+// Takes the match at candidate (a position + 1) when it is longer than best
+// and can be encoded; true once best is long enough to stop looking.
+bool Compressor::Consider(uint64_t position, uint32_t candidate, uint32_t maxLength, Match& best) const
+{
+    if (best.length >= maxLength)
+        return true;
+    if (candidate == 0)
+        return false;
+    const uint64_t from = candidate - 1;
+    if (from >= position || position - from > windowSize_)
+        return false;
+    const uint8_t* here = At(position);
+    const uint8_t* there = At(from);
+    // Only a longer match counts: one that differs at the best length's end,
+    // or at its first bytes, is not.
+    if (there[best.length] != here[best.length] || there[0] != here[0] || there[1] != here[1])
+        return false;
+    const uint32_t length = CommonLength(here, there, maxLength);
+    const uint32_t offset = uint32_t(position - from);
+    if (length > best.length && encoder_.CanEncode(length, offset) && WorthIt({length, offset})) {
+        best = {length, offset};
+        return length >= std::min(kNiceLength, maxLength);
+    }
+    return false;
+}
+
+// The chain's next candidate behind from, or 0 when the chain ends (a slot
+// overwritten by a newer position holds a later one).
+uint32_t Compressor::NextCandidate(uint64_t from, uint32_t candidate) const
+{
+    const uint32_t next = previous_[from & (windowSize_ - 1)];
+    return next < candidate ? next : 0;
 }
 
 // Short matches far back cost more than the literals they replace.
@@ -97,14 +190,20 @@ bool Compressor::CompressBlock(const uint8_t* data, size_t size, std::vector<uin
     Append(data, size);
     const uint64_t blockEnd = bufferStart_ + buffer_.size();
     uint64_t position = blockEnd - size;
+    // The match found one byte further when a match was put off for it.
+    bool haveNext = false;
+    Match next;
     while (position < blockEnd) {
         InsertUpTo(position);
-        Match match = FindMatch(position, blockEnd);
+        Match match = haveNext ? next : FindMatch(position, blockEnd);
+        haveNext = false;
         if (match.length >= 3 && match.length < kLazyLimit && position + 1 < blockEnd) {
             InsertUpTo(position + 1);
-            const Match next = FindMatch(position + 1, blockEnd);
-            if (next.length > match.length)
+            next = FindMatch(position + 1, blockEnd);
+            if (next.length > match.length) {
                 match = Match{};
+                haveNext = true;
+            }
         }
         if (match.length >= 3) {
             encoder_.Match(match.length, match.offset);

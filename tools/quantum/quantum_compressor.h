@@ -1,7 +1,8 @@
 #pragma once
 // The Quantum compressor of the cabinet writer: lazy matching over hash
-// chains within the window, one data block at a time, with matches never
-// crossing a block's end.
+// chains of five-byte strings within the window, the nearest three- and
+// four-byte matches from tables of the latest positions, one data block at
+// a time, with matches never crossing a block's end.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -27,16 +28,21 @@ private:
     void Append(const uint8_t* data, size_t size);
     void InsertUpTo(uint64_t position);
     Match FindMatch(uint64_t position, uint64_t blockEnd) const;
+    uint32_t NextCandidate(uint64_t from, uint32_t candidate) const;
+    bool Consider(uint64_t position, uint32_t candidate, uint32_t maxLength, Match& best) const;
     bool WorthIt(const Match& match) const;
     const uint8_t* At(uint64_t position) const { return buffer_.data() + (position - bufferStart_); }
 
     BlockEncoder encoder_;
     uint32_t windowSize_;
     int chainDepth_;
-    std::vector<uint8_t> buffer_;     // the last window of the folder and the current block
-    uint64_t bufferStart_ = 0;        // folder position of buffer_[0]
-    uint64_t inserted_ = 0;           // positions below this are in the hash chains
-    std::vector<uint32_t> head_;      // per hash: last position + 1, 0 for none
+    std::vector<uint8_t> buffer_;  // the last window of the folder and the current block
+    uint64_t bufferStart_ = 0;     // folder position of buffer_[0]
+    uint64_t inserted_ = 0;        // positions below this are in the hash chains
+    int hashBits_;
+    std::vector<uint32_t> head_;      // per hash of five bytes: last position + 1, 0 for none
+    std::vector<uint32_t> near3_;     // per hash of three bytes: last position + 1, 0 for none
+    std::vector<uint32_t> near4_;     // the same for four bytes
     std::vector<uint32_t> previous_;  // per position modulo the window: earlier position + 1
 };
 

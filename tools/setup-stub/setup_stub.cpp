@@ -2,7 +2,8 @@
 // the package (resource RCDATA 104, added by mkpackage) and the engine
 // (resource RCDATA 201). It puts the engine into the installer's temporary
 // folder, writes the engine's argument file, starts the engine without
-// arguments, waits for it and removes the copy again. Copied into the
+// arguments, waits for it, removes the copy again and ends with the engine's
+// exit code. Copied into the
 // installation folder as "unquilbex.exe" it is the product's uninstaller and
 // asks the engine for removal with "-u".
 #include <windows.h>
@@ -10,12 +11,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "package/file_ops.h"
+#include "install/registration_rules.h"
+#include "package/package_loader.h"
 #include "runtime/command_line.h"
 #include "setup/arguments.h"
-#include "package/package_loader.h"
+#include "setup/run_decisions.h"
+#include "system/file_ops.h"
 #include "text/bounded_text.h"
 #include "text/language.h"
+#include "text/path_size.h"
 #include "text/text_scan.h"
 #include "tools/setup-stub/stub_resources.h"
 
@@ -23,8 +27,6 @@ namespace {
 
 constexpr WORD kEngineResourceId = STUB_ENGINE_RESOURCE;
 constexpr size_t kPathBufferSize = 1024;  // the engine reads "-srcInstaller" values of up to 1023 bytes
-constexpr size_t kFolderSize = 512;
-constexpr char kUninstallerName[] = "unquilbex.exe";
 constexpr char kLineEnd[] = "\r\n";
 constexpr int kEngineNameAttempts = 10;
 constexpr int kRemovalAttempts = 50;
@@ -60,7 +62,7 @@ public:
     // name is taken by a running engine, to "installer-2.exe" and so on.
     bool Place(const char* folder)
     {
-        HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(kEngineResourceId), MAKEINTRESOURCEA(10));
+        HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(kEngineResourceId), RT_RCDATA);
         HGLOBAL loaded = resource != nullptr ? LoadResource(nullptr, resource) : nullptr;
         const void* engine = loaded != nullptr ? LockResource(loaded) : nullptr;
         if (engine == nullptr)
@@ -70,7 +72,7 @@ public:
             char name[32] = "installer.exe";
             if (attempt > 1)
                 wsprintfA(name, "installer-%d.exe", attempt);
-            char path[kFolderSize];
+            char path[kPathSize];
             if (!JoinPath(path, folder, name))
                 return false;
             FileHandle file(CreateForWriting(path));
@@ -112,15 +114,16 @@ private:
                WriteFully(file.get(), kLineEnd, sizeof kLineEnd - 1, &moved);
     }
 
-    char path_[kFolderSize] = {};
-    char argumentFile_[kFolderSize] = {};
+    char path_[kPathSize] = {};
+    char argumentFile_[kPathSize] = {};
 };
 
 // Starts the engine without arguments, with the stub's own show state, and
 // waits for it; the queue is drained meanwhile so that the stub counts as idle.
-bool RunEngine(const char* enginePath)
+// exitCode receives the engine's.
+bool RunEngine(const char* enginePath, DWORD* exitCode)
 {
-    char commandLine[kFolderSize + 2];
+    char commandLine[kPathSize + 2];
     wsprintfA(commandLine, "\"%s\"", enginePath);
     STARTUPINFOA own = {};
     own.cb = sizeof own;
@@ -140,8 +143,9 @@ bool RunEngine(const char* enginePath)
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&msg);
     }
+    const bool ended = GetExitCodeProcess(process.hProcess, exitCode) != 0;
     CloseHandle(process.hProcess);
-    return true;
+    return ended;
 }
 
 void ShowStartFailure(const char* caption)
@@ -162,7 +166,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     }
     int slash = FindByte(ownPath, static_cast<int>(length), '\\', 0);
     const char* ownFileName = ownPath + slash + 1;
-    bool uninstall = EqualsIgnoringAsciiCase(ownFileName, kUninstallerName);
+    bool uninstall = EqualsIgnoringAsciiCase(ownFileName, kUninstallerFileName);
 
     // The engine reads no more entries than it can hold; more are not passed on.
     static char* arguments[kMaxArguments];
@@ -171,11 +175,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     const int found = storage != nullptr ? SplitCommandLine(line, storage, arguments, kMaxArguments) : 0;
     const int count = found < kMaxArguments ? found : kMaxArguments;
 
-    char folder[kFolderSize];
+    // A silent run is unattended: no box waits for an answer, the exit code tells.
+    const bool silent = HasOption("-Silent", count, arguments) != 0;
+    char folder[kPathSize];
     EngineCopy engine;
+    DWORD exitCode = 0;
     if (storage == nullptr || GetInstallerTempFolder(sizeof folder, folder) == 0 || folder[0] == '\0' ||
         !engine.Place(folder) || !engine.WriteArguments(ownPath, uninstall, count, arguments) ||
-        !RunEngine(engine.path()))
-        ShowStartFailure(ownFileName);
-    return 0;
+        !RunEngine(engine.path(), &exitCode)) {
+        if (!silent)
+            ShowStartFailure(ownFileName);
+        return ExitCodeOf(RunOutcome::Failed, silent);
+    }
+    return static_cast<int>(exitCode);
 }

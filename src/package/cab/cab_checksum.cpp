@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "text/little_endian.h"
+
 uint32_t CabChecksum(const uint8_t* data, size_t size, uint32_t seed)
 {
     // XOR of 64-bit words folds to the XOR of their 32-bit halves.
@@ -14,8 +16,7 @@ uint32_t CabChecksum(const uint8_t* data, size_t size, uint32_t seed)
     }
     uint32_t sum = seed ^ uint32_t(wide) ^ uint32_t(wide >> 32);
     for (; i + 4 <= size; i += 4) {
-        sum ^=
-            uint32_t(data[i]) | uint32_t(data[i + 1]) << 8 | uint32_t(data[i + 2]) << 16 | uint32_t(data[i + 3]) << 24;
+        sum ^= ReadLittleEndian32(data + i);
     }
     uint32_t tail = 0;
     for (; i < size; ++i) {

@@ -21,8 +21,7 @@ struct CabCodecSetup {
     CabAllocate allocate;
     CabFree free;
     const CabFileOperations* files;
-    int windowBits;     // bits 8 to 12 of the folder's compression type
-    int processorType;  // as given to the decoder; 1 is the 386 class
+    int windowBits;  // bits 8 to 12 of the folder's compression type
 };
 
 // The tag at the start of an instance; every call checks it first, and

@@ -4,6 +4,8 @@
 
 #include "package/cab/cab_checksum.h"
 #include "package/cab/cab_codec.h"
+#include "text/little_endian.h"
+#include "text/path_size.h"
 
 namespace {
 
@@ -14,7 +16,6 @@ constexpr unsigned kFolderEntrySize = 8;
 constexpr unsigned kFileEntrySize = 16;
 constexpr unsigned kDataHeaderSize = 8;
 constexpr unsigned kNameSize = 256;  // 255 bytes and the terminator
-constexpr unsigned kPathSize = 512;
 
 constexpr uint16_t kCabVersion = 0x0103;  // major << 8 | minor
 constexpr uint16_t kFlagPrevious = 0x0001;
@@ -32,18 +33,39 @@ constexpr intptr_t kNoHandle = -1;
 constexpr int kOpenCabinetFlags = kCabOpenReadOnly | kCabOpenBinary;
 constexpr int kOpenCabinetMode = kCabPermissionRead | kCabPermissionWrite;
 
-uint16_t Read16(const uint8_t* p)
-{
-    return uint16_t(p[0] | p[1] << 8);
-}
-uint32_t Read32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 // The header: "MSCF", reserved, cabinet size, reserved, offset of the first
 // file entry, reserved, minor and major version, folder count, file count,
-// flags, set id, index in the set.
+// flags, set id, index in the set; with flag 0x0004 the reserve sizes follow
+// (header reserve: 16 bits, folder and data reserve: 8 bits each).
+constexpr unsigned kHeaderCabinetSizeAt = 8;
+constexpr unsigned kHeaderFirstFileAt = 16;
+constexpr unsigned kHeaderVersionAt = 24;
+constexpr unsigned kHeaderFolderCountAt = 26;
+constexpr unsigned kHeaderFileCountAt = 28;
+constexpr unsigned kHeaderFlagsAt = 30;
+constexpr unsigned kHeaderSetIdAt = 32;
+constexpr unsigned kHeaderIndexAt = 34;
+constexpr unsigned kFolderReserveSizeAt = 2;
+constexpr unsigned kDataReserveSizeAt = 3;
+
+// A folder entry: offset of its first data block, block count, compression type.
+constexpr unsigned kFolderFirstBlockAt = 0;
+constexpr unsigned kFolderBlockCountAt = 4;
+constexpr unsigned kFolderTypeAt = 6;
+
+// A file entry: see FileEntry.
+constexpr unsigned kFileSizeAt = 0;
+constexpr unsigned kFileOffsetAt = 4;
+constexpr unsigned kFileFolderAt = 8;
+constexpr unsigned kFileDateAt = 10;
+constexpr unsigned kFileTimeAt = 12;
+constexpr unsigned kFileAttributesAt = 14;
+
+// A data block's header: checksum, compressed size, uncompressed size.
+constexpr unsigned kDataChecksumAt = 0;
+constexpr unsigned kDataCompressedSizeAt = 4;
+constexpr unsigned kDataUncompressedSizeAt = 6;
+
 struct CabHeader {
     uint32_t cabinetSize;
     uint32_t firstFileOffset;
@@ -62,8 +84,10 @@ bool HasSignature(const uint8_t* raw)
 
 CabHeader DecodeHeader(const uint8_t* raw)
 {
-    return {Read32(raw + 8),  Read32(raw + 16), Read16(raw + 24), Read16(raw + 26),
-            Read16(raw + 28), Read16(raw + 30), Read16(raw + 32), Read16(raw + 34)};
+    return {ReadLittleEndian32(raw + kHeaderCabinetSizeAt), ReadLittleEndian32(raw + kHeaderFirstFileAt),
+            ReadLittleEndian16(raw + kHeaderVersionAt),     ReadLittleEndian16(raw + kHeaderFolderCountAt),
+            ReadLittleEndian16(raw + kHeaderFileCountAt),   ReadLittleEndian16(raw + kHeaderFlagsAt),
+            ReadLittleEndian16(raw + kHeaderSetIdAt),       ReadLittleEndian16(raw + kHeaderIndexAt)};
 }
 
 // A file entry: uncompressed size, offset in the folder's uncompressed data,
@@ -108,7 +132,6 @@ struct CabDecoder {
     CabAllocate allocate;
     CabFree free;
     CabFileOperations files;
-    int processorType;
     CabErrorRecord* errors;
 
     CabHeader header;
@@ -196,7 +219,7 @@ bool Decrypt(CabDecoder& d, CabDecryptRecord& record)
     return d.decrypt(&record) != -1 || Fail(d, CabError::UserAbort);
 }
 
-bool CloseHandle(CabDecoder& d, intptr_t& handle)
+bool CloseDecoderFile(CabDecoder& d, intptr_t& handle)
 {
     const bool ok = handle == kNoHandle || d.files.close(handle) == 0;
     handle = kNoHandle;
@@ -205,8 +228,8 @@ bool CloseHandle(CabDecoder& d, intptr_t& handle)
 
 bool CloseCabinet(CabDecoder& d)
 {
-    const bool list = CloseHandle(d, d.listHandle);
-    const bool data = CloseHandle(d, d.dataHandle);
+    const bool list = CloseDecoderFile(d, d.listHandle);
+    const bool data = CloseDecoderFile(d, d.dataHandle);
     return list && data;
 }
 
@@ -266,21 +289,23 @@ bool ReadReserve(CabDecoder& d)
     if ((d.header.flags & kFlagReserve) && !ReadWhole(d, d.listHandle, sizes, kReserveSizesSize)) {
         return Fail(d, CabError::NotACabinet);
     }
-    const uint16_t headerReserve = Read16(sizes);
+    const uint16_t headerReserve = ReadLittleEndian16(sizes);
+    const uint8_t folderReserve = sizes[kFolderReserveSizeAt];
+    const uint8_t dataReserve = sizes[kDataReserveSizeAt];
     if (!d.reserveKnown) {
         d.headerReserveSize = headerReserve;
-        d.folderReserveSize = sizes[2];
-        d.dataReserveSize = sizes[3];
+        d.folderReserveSize = folderReserve;
+        d.dataReserveSize = dataReserve;
         d.headerReserve = static_cast<uint8_t*>(d.allocate(headerReserve + 1u));
-        d.folderEntry = static_cast<uint8_t*>(d.allocate(kFolderEntrySize + sizes[2]));
-        d.dataHeader = static_cast<uint8_t*>(d.allocate(kDataHeaderSize + sizes[3]));
+        d.folderEntry = static_cast<uint8_t*>(d.allocate(kFolderEntrySize + folderReserve));
+        d.dataHeader = static_cast<uint8_t*>(d.allocate(kDataHeaderSize + dataReserve));
         if (d.headerReserve == nullptr || d.folderEntry == nullptr || d.dataHeader == nullptr) {
             ForgetReserve(d);
             return Fail(d, CabError::AllocFail);
         }
         d.reserveKnown = true;
-    } else if (headerReserve != d.headerReserveSize || sizes[2] != d.folderReserveSize ||
-               sizes[3] != d.dataReserveSize) {
+    } else if (headerReserve != d.headerReserveSize || folderReserve != d.folderReserveSize ||
+               dataReserve != d.dataReserveSize) {
         return Fail(d, CabError::ReserveMismatch);
     }
     return d.headerReserveSize == 0 || ReadWhole(d, d.listHandle, d.headerReserve, d.headerReserveSize) ||
@@ -346,7 +371,7 @@ bool OpenCabinet(CabDecoder& d, const char* name, bool isNext, uint16_t setId, u
     n.text3 = d.cabinetFolder;
     n.setId = d.header.setId;
     n.cabinetIndex = d.header.cabinetIndex;
-    if (!Notify(d, CabinetInfo)) {
+    if (!Notify(d, CabNotificationType::CabinetInfo)) {
         return false;
     }
     CabDecryptRecord record = {};
@@ -372,9 +397,10 @@ bool ReadFolderEntry(CabDecoder& d, unsigned index, uint16_t& compressionType)
     if (!Decrypt(d, record)) {
         return false;
     }
-    d.blocksLeft = Read16(d.folderEntry + 4);
-    compressionType = Read16(d.folderEntry + 6);
-    return SeekTo(d, d.dataHandle, Read32(d.folderEntry)) || Fail(d, CabError::CorruptCabinet);
+    d.blocksLeft = ReadLittleEndian16(d.folderEntry + kFolderBlockCountAt);
+    compressionType = ReadLittleEndian16(d.folderEntry + kFolderTypeAt);
+    return SeekTo(d, d.dataHandle, ReadLittleEndian32(d.folderEntry + kFolderFirstBlockAt)) ||
+           Fail(d, CabError::CorruptCabinet);
 }
 
 bool SelectCompression(CabDecoder& d, uint16_t type)
@@ -396,7 +422,7 @@ bool SelectCompression(CabDecoder& d, uint16_t type)
         return Fail(d, CabError::AllocFail);
     }
     memset(d.uncompressed, 0, kCabBlockSize);
-    const CabCodecSetup setup = {d.allocate, d.free, &d.files, (type >> 8) & 0x1F, d.processorType};
+    const CabCodecSetup setup = {d.allocate, d.free, &d.files, (type >> 8) & 0x1F};
     const CabError created = codecType->create(setup, d.codec);
     if (created != CabError::None) {
         d.codec = {};
@@ -451,12 +477,12 @@ bool ReadFileEntry(CabDecoder& d, FileEntry& entry)
         return Fail(d, CabError::CorruptCabinet);
     }
     --d.filesLeft;
-    entry.size = Read32(raw);
-    entry.offset = Read32(raw + 4);
-    entry.folderIndex = Read16(raw + 8);
-    entry.date = Read16(raw + 10);
-    entry.time = Read16(raw + 12);
-    entry.attributes = Read16(raw + 14);
+    entry.size = ReadLittleEndian32(raw + kFileSizeAt);
+    entry.offset = ReadLittleEndian32(raw + kFileOffsetAt);
+    entry.folderIndex = ReadLittleEndian16(raw + kFileFolderAt);
+    entry.date = ReadLittleEndian16(raw + kFileDateAt);
+    entry.time = ReadLittleEndian16(raw + kFileTimeAt);
+    entry.attributes = ReadLittleEndian16(raw + kFileAttributesAt);
     return ReadName(d, d.listHandle, entry.name);
 }
 
@@ -476,7 +502,7 @@ bool OpenNextCabinet(CabDecoder& d, uint16_t setId, uint16_t index)
         n.text3 = d.cabinetFolder;
         n.setId = setId;
         n.cabinetIndex = index;
-        if (!Notify(d, NextCabinet)) {
+        if (!Notify(d, CabNotificationType::NextCabinet)) {
             return false;
         }
         d.nextCabinet[kNameSize - 1] = d.nextDisk[kNameSize - 1] = d.cabinetFolder[kNameSize - 1] = '\0';
@@ -546,9 +572,9 @@ bool ReadBlockPart(CabDecoder& d, uint32_t& filled, uint32_t& uncompressedSize)
     if (!ReadWhole(d, d.dataHandle, d.dataHeader, headerSize)) {
         return Fail(d, CabError::CorruptCabinet);
     }
-    const uint32_t stored = Read32(d.dataHeader);
-    const uint16_t size = Read16(d.dataHeader + 4);
-    uncompressedSize = Read16(d.dataHeader + 6);
+    const uint32_t stored = ReadLittleEndian32(d.dataHeader + kDataChecksumAt);
+    const uint16_t size = ReadLittleEndian16(d.dataHeader + kDataCompressedSizeAt);
+    uncompressedSize = ReadLittleEndian16(d.dataHeader + kDataUncompressedSizeAt);
     uint8_t* data = d.compressed + filled;
     if (size > d.compressedCapacity - filled || !ReadWhole(d, d.dataHandle, data, size)) {
         return Fail(d, CabError::CorruptCabinet);
@@ -661,7 +687,7 @@ bool ExtractMember(CabDecoder& d)
     n.attributes = uint16_t(d.entry.attributes & ~kRunAfterExtract);
     n.size = (d.entry.attributes & kRunAfterExtract) ? 1 : 0;
     intptr_t answer = 0;
-    if (!Notify(d, CloseFileInfo, &answer)) {
+    if (!Notify(d, CabNotificationType::CloseFileInfo, &answer)) {
         return false;
     }
     d.output = kNoHandle;
@@ -681,7 +707,7 @@ bool HandleEntry(CabDecoder& d)
     if (fromPrevious && !d.continuation) {
         n.text2 = d.previousCabinet;
         n.text3 = d.previousDisk;
-        return Notify(d, PartialFile);
+        return Notify(d, CabNotificationType::PartialFile);
     }
     if (!fromPrevious && d.continuation) {
         return true;  // left to a copy of this cabinet
@@ -691,7 +717,7 @@ bool HandleEntry(CabDecoder& d)
         return Fail(d, CabError::CorruptCabinet);
     }
     intptr_t answer = 0;
-    if (!Notify(d, CopyFile, &answer)) {
+    if (!Notify(d, CabNotificationType::CopyMember, &answer)) {
         return false;
     }
     if (answer == 0) {
@@ -720,12 +746,14 @@ bool CopyMembers(CabDecoder& d)
 }  // namespace
 
 CabDecoder* CreateCabDecoder(CabAllocate allocate, CabFree free, CabOpen open, CabRead read, CabWrite write,
-                             CabClose close, CabSeek seek, int processorType, CabErrorRecord* errors)
+                             CabClose close, CabSeek seek, int, CabErrorRecord* errors)
 {
     auto* d = static_cast<CabDecoder*>(allocate(sizeof(CabDecoder)));
     if (d == nullptr) {
         if (errors != nullptr) {
-            *errors = {int(CabError::AllocFail), 0, 1};
+            errors->code = int(CabError::AllocFail);
+            errors->detail = 0;
+            errors->failed = 1;
         }
         return nullptr;
     }
@@ -733,7 +761,6 @@ CabDecoder* CreateCabDecoder(CabAllocate allocate, CabFree free, CabOpen open, C
     d->allocate = allocate;
     d->free = free;
     d->files = {open, read, write, close, seek};
-    d->processorType = processorType;
     d->errors = errors;
     d->listHandle = d->dataHandle = d->output = kNoHandle;
     d->selectedFolder = -1;
@@ -783,7 +810,7 @@ int CopyCabinet(CabDecoder* decoder, const char* name, const char* folder, int, 
     bool ok = handler != nullptr && CopyName(d.cabinetFolder, kNameSize, folder)
                   ? OpenCabinet(d, name, false, 0, 0) && CopyMembers(d)
                   : Fail(d, CabError::CabinetNotFound);
-    CloseHandle(d, d.output);
+    CloseDecoderFile(d, d.output);
     if (!CloseCabinet(d) && ok) {
         ok = Fail(d, CabError::CorruptCabinet);
     }
@@ -799,7 +826,7 @@ int DestroyCabDecoder(CabDecoder* decoder)
     DestroyCodec(d);
     ForgetReserve(d);
     CloseCabinet(d);
-    CloseHandle(d, d.output);
+    CloseDecoderFile(d, d.output);
     d.free(decoder);
     return 1;
 }

@@ -8,10 +8,12 @@
 
 struct CabDecoder;
 
-enum CabNotificationType : int {
+// CopyMember: a member is about to be written. A scoped enum with names that
+// windows.h does not define as macros, so that Win32 code can use them too.
+enum class CabNotificationType : int {
     CabinetInfo = 0,
     PartialFile = 1,
-    CopyFile = 2,
+    CopyMember = 2,
     CloseFileInfo = 3,
     NextCabinet = 4,
 };
@@ -70,7 +72,8 @@ struct CabinetSummary {
 
 constexpr int kCabProcessor386 = 1;
 
-// Null with AllocFail in errors when the decoder can't be allocated.
+// Null with AllocFail in errors when the decoder can't be allocated. The
+// processor type is taken for the callers' sake; no codec needs it.
 CabDecoder* CreateCabDecoder(CabAllocate allocate, CabFree free, CabOpen open, CabRead read, CabWrite write,
                              CabClose close, CabSeek seek, int processorType, CabErrorRecord* errors);
 

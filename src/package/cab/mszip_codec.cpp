@@ -34,8 +34,43 @@ constexpr size_t kCodeLengthTableSize = 128;
 
 constexpr unsigned kLiteralSymbols = 288;  // 286 and 287 exist only in the fixed code
 constexpr unsigned kDistanceSymbols = 32;  // 30 and 31 likewise
+constexpr unsigned kUsableLiteralSymbols = 286;
+constexpr unsigned kUsableDistanceSymbols = 30;
 constexpr unsigned kCodeLengthSymbols = 19;
 constexpr unsigned kEndOfBlock = 256;
+constexpr unsigned kFirstLengthSymbol = 257;
+
+// Each block starts with a last-block bit and two bits of block type.
+constexpr uint32_t kStoredBlock = 0;
+constexpr uint32_t kFixedCodeBlock = 1;
+constexpr uint32_t kDynamicCodeBlock = 2;  // 3 is reserved: an error
+
+// A dynamic block's header: HLIT (5 bits, literal/length codes - 257),
+// HDIST (5 bits, distance codes - 1), HCLEN (4 bits, code-length codes - 4),
+// then HCLEN + 4 code lengths of 3 bits each.
+constexpr unsigned kCountFieldBits = 5;
+constexpr unsigned kCodeLengthCountBits = 4;
+constexpr unsigned kMinCodeLengthCodes = 4;
+constexpr unsigned kCodeLengthBits = 3;
+
+// Symbols 0..15 of the code-length code are lengths themselves; 16 repeats the
+// previous length 3..6 times (2 extra bits), 17 gives 3..10 zeros (3 extra
+// bits), 18 gives 11..138 zeros (7 extra bits).
+constexpr unsigned kRepeatPrevious = 16;
+constexpr unsigned kRepeatZeros = 17;
+constexpr unsigned kLastPlainLength = 15;
+
+// The fixed literal/length code: 8 bits for 0..143, 9 for 144..255, 7 for
+// 256..279, 8 for 280..287; the fixed distance code has 5 bits for each symbol.
+constexpr struct {
+    unsigned first;
+    unsigned count;
+    uint8_t bits;
+} kFixedLiteralLengths[] = {{0, 144, 8}, {144, 112, 9}, {256, 24, 7}, {280, 8, 8}};
+constexpr uint8_t kFixedDistanceBits = 5;
+
+// MSZIP puts these two bytes before the deflate data of every block.
+constexpr uint8_t kMszipSignature[2] = {'C', 'K'};
 
 constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                       31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
@@ -64,12 +99,13 @@ HuffEntry Leaf(Alphabet alphabet, unsigned symbol, unsigned length)
         if (symbol == kEndOfBlock) {
             return {0, bits, kOpEnd};
         }
-        if (symbol - 257 < 29) {
-            return {kLengthBase[symbol - 257], bits, uint8_t(kOpBase | kLengthExtra[symbol - 257])};
+        if (symbol - kFirstLengthSymbol < 29) {
+            const unsigned index = symbol - kFirstLengthSymbol;
+            return {kLengthBase[index], bits, uint8_t(kOpBase | kLengthExtra[index])};
         }
         return {0, bits, kOpInvalid};
     case Alphabet::Distance:
-        if (symbol < 30) {
+        if (symbol < kUsableDistanceSymbols) {
             return {kDistanceBase[symbol], bits, uint8_t(kOpBase | kDistanceExtra[symbol])};
         }
         return {0, bits, kOpInvalid};
@@ -215,7 +251,9 @@ void RefillSlow(BitReader& r)
 }
 
 // Afterwards at least 56 bits are in hand: enough for a length and a distance
-// with their extra bits.
+// with their extra bits. The fast path loads eight bytes at once but counts
+// only the whole bytes that fit beside the count bits in hand: (63 - count) / 8
+// of them, which brings count to 56 + count % 8, that is count | 56.
 inline void Refill(BitReader& r)
 {
     if (r.pos + 8 <= r.size) {
@@ -288,13 +326,12 @@ struct MszipCodec {
 void BuildFixedTables(MszipCodec& c)
 {
     uint8_t lengths[kLiteralSymbols];
-    memset(lengths, 8, 144);
-    memset(lengths + 144, 9, 112);
-    memset(lengths + 256, 7, 24);
-    memset(lengths + 280, 8, 8);
+    for (const auto& range : kFixedLiteralLengths) {
+        memset(lengths + range.first, range.bits, range.count);
+    }
     BuildTable(lengths, kLiteralSymbols, Alphabet::LiteralLength, kLiteralRootBits, c.fixedLiterals,
                1 << kLiteralRootBits);
-    memset(lengths, 5, kDistanceSymbols);
+    memset(lengths, kFixedDistanceBits, kDistanceSymbols);
     BuildTable(lengths, kDistanceSymbols, Alphabet::Distance, kDistanceRootBits, c.fixedDistances,
                1 << kDistanceRootBits);
     c.fixedReady = true;
@@ -341,10 +378,11 @@ bool DecodeSymbols(BitReader& r, const HuffEntry* literals, const HuffEntry* dis
     return ok;
 }
 
-// A stored deflate block: byte-aligned length, its complement, the bytes.
+// A stored deflate block: from the next byte boundary LEN (16 bits), NLEN
+// (its ones' complement), then LEN bytes as they are.
 bool DecodeStoredBlock(BitReader& r, uint8_t* out, uint32_t& outPos)
 {
-    TakeBits(r, r.count & 7);
+    TakeBits(r, r.count & 7);  // the rest of the current byte
     Refill(r);
     const uint32_t length = TakeBits(r, 16);
     const uint32_t check = TakeBits(r, 16);
@@ -367,16 +405,17 @@ bool DecodeStoredBlock(BitReader& r, uint8_t* out, uint32_t& outPos)
 bool ReadDynamicTables(MszipCodec& c, BitReader& r)
 {
     Refill(r);
-    const unsigned literalCount = TakeBits(r, 5) + 257;
-    const unsigned distanceCount = TakeBits(r, 5) + 1;
-    const unsigned codeLengthCount = TakeBits(r, 4) + 4;
-    if (literalCount > 286 || distanceCount > 30) {
+    const unsigned literalCount = TakeBits(r, kCountFieldBits) + kFirstLengthSymbol;
+    const unsigned distanceCount = TakeBits(r, kCountFieldBits) + 1;
+    const unsigned codeLengthCount = TakeBits(r, kCodeLengthCountBits) + kMinCodeLengthCodes;
+    // The fields reach 288 and 32, but only 286 and 30 symbols have a meaning.
+    if (literalCount > kUsableLiteralSymbols || distanceCount > kUsableDistanceSymbols) {
         return false;
     }
     uint8_t lengths[kLiteralSymbols + kDistanceSymbols] = {};
     for (unsigned i = 0; i < codeLengthCount; ++i) {
         Refill(r);
-        lengths[kCodeLengthOrder[i]] = uint8_t(TakeBits(r, 3));
+        lengths[kCodeLengthOrder[i]] = uint8_t(TakeBits(r, kCodeLengthBits));
     }
     if (!BuildTable(lengths, kCodeLengthSymbols, Alphabet::CodeLength, kCodeLengthRootBits, c.codeLengths,
                     kCodeLengthTableSize)) {
@@ -390,18 +429,18 @@ bool ReadDynamicTables(MszipCodec& c, BitReader& r)
         TakeBits(r, e.bits);
         uint8_t value = 0;
         unsigned repeat = 1;
-        if (e.value < 16) {
+        if (e.value <= kLastPlainLength) {
             value = uint8_t(e.value);
-        } else if (e.value == 16) {
+        } else if (e.value == kRepeatPrevious) {
             if (i == 0) {
                 return false;
             }
             value = codeLengths[i - 1];
             repeat = 3 + TakeBits(r, 2);
-        } else if (e.value == 17) {
+        } else if (e.value == kRepeatZeros) {
             repeat = 3 + TakeBits(r, 3);
         } else {
-            repeat = 11 + TakeBits(r, 7);
+            repeat = 11 + TakeBits(r, 7);  // 18: a long run of zeros
         }
         if (repeat > total - i) {
             return false;
@@ -427,7 +466,8 @@ MszipCodec* Instance(void* instance)
 int DecodeMszip(void* instance, const uint8_t* in, uint32_t inCount, uint8_t* out, uint32_t, uint32_t* produced)
 {
     MszipCodec* c = Instance(instance);
-    if (c == nullptr || inCount > kMszipInputLimit || inCount < 2 || in[0] != 'C' || in[1] != 'K') {
+    if (c == nullptr || inCount > kMszipInputLimit || inCount < 2 || in[0] != kMszipSignature[0] ||
+        in[1] != kMszipSignature[1]) {
         return 0;
     }
     if (!c->fixedReady) {
@@ -440,9 +480,11 @@ int DecodeMszip(void* instance, const uint8_t* in, uint32_t inCount, uint8_t* ou
         const bool last = TakeBits(r, 1) != 0;
         bool ok = false;
         switch (TakeBits(r, 2)) {
-        case 0: ok = DecodeStoredBlock(r, out, outPos); break;
-        case 1: ok = DecodeSymbols(r, c->fixedLiterals, c->fixedDistances, out, outPos); break;
-        case 2: ok = ReadDynamicTables(*c, r) && DecodeSymbols(r, c->literals, c->distances, out, outPos); break;
+        case kStoredBlock: ok = DecodeStoredBlock(r, out, outPos); break;
+        case kFixedCodeBlock: ok = DecodeSymbols(r, c->fixedLiterals, c->fixedDistances, out, outPos); break;
+        case kDynamicCodeBlock:
+            ok = ReadDynamicTables(*c, r) && DecodeSymbols(r, c->literals, c->distances, out, outPos);
+            break;
         default: break;
         }
         if (!ok) {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/bench/scenario.h"
-#include "tests/e2e/bench/test_context.h"
+#include "tests/e2e/harness/scenario.h"
+#include "tests/e2e/harness/test_context.h"
 #include "tests/e2e/desktop/fake_shell_bench.h"
 #include "tests/e2e/install/install_package.h"
 
@@ -27,26 +27,6 @@ const char kInstalled[] = "Installed properly.";
 const char kInstallFailed[] = "It couldn't be installed properly.";
 const char kLaunch[] = "bin\\probe.exe launched.txt";
 constexpr POINT kCursorBefore = {901, 707};
-
-// Wine's per-program Windows version, removed again at the end.
-class WineVersionSetting {
-public:
-    WineVersionSetting(const std::string& programName, const std::string& version)
-        : key_("Software\\Wine\\AppDefaults\\" + programName)
-    {
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
-            ERROR_SUCCESS) {
-            RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
-                           static_cast<DWORD>(version.size() + 1));
-            RegCloseKey(key);
-        }
-    }
-    ~WineVersionSetting() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
-
-private:
-    std::string key_;
-};
 
 class DesktopLaunch : public ::testing::Test {
 protected:

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
 
 namespace desktop_bench {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
 
 namespace {
 

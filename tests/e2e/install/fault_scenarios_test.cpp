@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/bench/scenario.h"
-#include "tests/e2e/bench/test_context.h"
+#include "tests/e2e/harness/scenario.h"
+#include "tests/e2e/harness/test_context.h"
 #include "tests/e2e/install/install_package.h"
 
 namespace {
@@ -120,18 +120,8 @@ using Listed = std::vector<std::string>;
 Listed ListedFiles(HKEY root, const std::string& product)
 {
     Listed listed;
-    HKEY key;
-    if (RegOpenKeyExA(root, (kUninstallKey + product + "\\installFiles").c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return listed;
-    for (DWORD i = 0;; ++i) {
-        char name[2048], data[2048];
-        DWORD nameSize = sizeof name, dataSize = sizeof data;
-        if (RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &dataSize) !=
-            ERROR_SUCCESS)
-            break;
-        listed.emplace_back(data, dataSize > 0 ? dataSize - 1 : 0);
-    }
-    RegCloseKey(key);
+    for (const ListedFile& file : InstalledFileList(root, product))
+        listed.push_back(file.text);
     return listed;
 }
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "package/extract_member_names.h"
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
 #include "tools/mkpackage/package_writer.h"
 #include "tools/mkpackage/product_builder.h"
 
@@ -17,7 +17,7 @@ mkpackage::SettingsBlock Block(const std::string& name, const std::vector<mkpack
     block.productVersion = "1.0";
     block.uninstallCommands = product.uninstallCommands;
     block.installFolder = product.installFolder;
-    block.osMask = 0xFFFFF;
+    block.osMask = product.osMask;
     block.okIfNotAdmin = 1;
     block.justExec = product.justExec;
     block.shortcuts = product.shortcuts;

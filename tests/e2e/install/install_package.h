@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
 #include "tools/cabwriter/cab_writer.h"
 #include "tools/mkpackage/package_writer.h"
 
@@ -20,6 +20,7 @@ struct ProductSpec {
     std::string japaneseName = kJapaneseProductName;
     std::string installFolder;  // the default folder of both blocks
     int32_t justExec = 0;
+    uint32_t osMask = 0xFFFFF;  // both blocks
     // The same in both blocks; texts as bytes of the block's code page.
     std::vector<mkpackage::ShortcutRecord> shortcuts;
     std::vector<mkpackage::CheckRecord> checks;          // both blocks, unless japaneseChecks is given

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "tests/e2e/bench/scenario.h"
-#include "tests/e2e/bench/test_context.h"
+#include "tests/e2e/harness/scenario.h"
+#include "tests/e2e/harness/test_context.h"
 #include "tests/e2e/install/install_package.h"
 
 namespace {
@@ -57,24 +57,16 @@ RegistryValue ReadValue(HKEY root, const std::string& key, const char* name)
 
 using Listed = std::vector<std::pair<std::string, std::string>>;
 
-// The installed-file list in the registry's order: value name and text.
+// The installed-file list in the registry's order: value name and text; every
+// value is a string whose terminating zero is counted.
 Listed ListedFiles(HKEY root, const std::string& product)
 {
     Listed listed;
-    HKEY key;
-    if (RegOpenKeyExA(root, (kUninstallKey + product + "\\installFiles").c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return listed;
-    for (DWORD i = 0;; ++i) {
-        char name[2048], data[2048];
-        DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
-        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize) !=
-            ERROR_SUCCESS)
-            break;
-        EXPECT_EQ(type, DWORD(REG_SZ)) << name;
-        EXPECT_TRUE(dataSize > 0 && data[dataSize - 1] == '\0') << name << ": the terminating zero is counted";
-        listed.emplace_back(name, std::string(data, dataSize > 0 ? dataSize - 1 : 0));
+    for (const ListedFile& file : InstalledFileList(root, product)) {
+        EXPECT_EQ(file.type, DWORD(REG_SZ)) << file.name;
+        EXPECT_TRUE(file.terminated) << file.name << ": the terminating zero is counted";
+        listed.emplace_back(file.name, file.text);
     }
-    RegCloseKey(key);
     return listed;
 }
 
@@ -262,7 +254,7 @@ void ExpectUninstallEntry(HKEY root, const std::string& name, const std::string&
     ExpectText(root, key, "DisplayName", name);
     ExpectText(root, key, "DisplayVersion", "1.0");
     ExpectText(root, key, "UninstallString", "\"" + uninstaller + "\" -u" + tail);
-    ExpectText(root, key, "QuietUninstallString", "\"" + uninstaller + "\" -u" + tail + " -JustExec");
+    ExpectText(root, key, "QuietUninstallString", "\"" + uninstaller + "\" -u" + tail + " -Silent");
     ExpectText(root, key, "InstallLocation", folder);
     ExpectText(root, key, "DisplayIcon", uninstaller);
     ExpectNumber(root, key, "EstimatedSize", (productBytes + 1023) / 1024);

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/bench/scenario.h"
-#include "tests/e2e/bench/test_context.h"
+#include "tests/e2e/harness/scenario.h"
+#include "tests/e2e/harness/test_context.h"
 #include "tests/e2e/install/install_package.h"
 
 namespace {
@@ -79,9 +79,8 @@ mkpackage::CheckRecord RunningApp(const std::string& className, const std::strin
 
 const std::vector<cabwriter::Member> kProduct = {MemberOf("readme.txt"), MemberOf("bin\\viewer.exe", 0x20, 5000)};
 
-// The box that ends a run which installed its files: the registration's own
-// message, or the failure message while registration is a stand-in. Neither
-// is what these scenarios look at.
+// The box that ends a run which installed its files: the registration's
+// message, which is not what these scenarios look at.
 const BoxStep kAfterInstall = {Answer::Ok};
 
 class RunningAppScenario : public ::testing::Test {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
 #include "tests/win/ui/splash_test_picture.h"
 #include "tools/mkpackage/manifest.h"
 #include "tools/mkpackage/product_builder.h"

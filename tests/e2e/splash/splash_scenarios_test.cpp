@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
 #include "tests/e2e/splash/splash_package.h"
 #include "tests/win/ui/screen_capture.h"
 #include "tests/win/ui/splash_test_picture.h"

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/bench/scenario.h"
-#include "tests/e2e/bench/test_context.h"
+#include "tests/e2e/harness/scenario.h"
+#include "tests/e2e/harness/test_context.h"
 #include "tests/e2e/install/install_package.h"
 
 namespace {
@@ -316,12 +316,13 @@ TEST_F(UninstallScenario, QuietCommandAsksNothingAndShowsNothing)
 {
     Install(Product(), kChoices[2]);
     const std::string quiet = EntryCommand(kChoices[2], kEnglishName, "QuietUninstallString");
-    EXPECT_EQ(quiet, EntryCommand(kChoices[2], kEnglishName) + " -JustExec");
+    EXPECT_EQ(quiet, EntryCommand(kChoices[2], kEnglishName) + " -Silent");
 
     const RunResult run = RunCommandLine(quiet, {});
 
     ExpectClean(run);
     EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(run.exitCode, 0u);
     ExpectRemoved(kChoices[2]);
 }
 

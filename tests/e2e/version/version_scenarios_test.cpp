@@ -9,7 +9,7 @@
 #include <ostream>
 #include <string>
 
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
 #include "tests/e2e/splash/splash_package.h"
 
 namespace {
@@ -23,26 +23,6 @@ const char kUninstallFailedJapanese[] = "正しくアンインストール出来
 
 constexpr uint32_t kNinexOnly = 0x0E;       // 95, 98 and Me
 constexpr uint32_t kWindows7x64 = 0x10000;  // Wine's default system
-
-// Wine's per-program Windows version, removed again at the end.
-class WineVersionSetting {
-public:
-    WineVersionSetting(const std::string& programName, const std::string& version)
-        : key_("Software\\Wine\\AppDefaults\\" + programName)
-    {
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
-            ERROR_SUCCESS) {
-            RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
-                           static_cast<DWORD>(version.size() + 1));
-            RegCloseKey(key);
-        }
-    }
-    ~WineVersionSetting() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
-
-private:
-    std::string key_;
-};
 
 bool SawSplashWindow(const RunResult& run)
 {

@@ -1,5 +1,7 @@
 #include "tests/host/cab/cab_builder.h"
 
+#include "text/little_endian.h"
+
 namespace {
 
 void Put16(std::vector<uint8_t>& out, uint32_t v)
@@ -11,12 +13,6 @@ void Put32(std::vector<uint8_t>& out, uint32_t v)
 {
     Put16(out, v & 0xFFFF);
     Put16(out, v >> 16);
-}
-void Set32(std::vector<uint8_t>& out, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) {
-        out[at + i] = uint8_t(v >> (8 * i));
-    }
 }
 void PutText(std::vector<uint8_t>& out, const std::string& text)
 {
@@ -94,7 +90,7 @@ std::vector<uint8_t> BuildCabinet(const RawCabinet& c)
         const std::vector<uint8_t> reserve = Sized(f.reserve, folderReserve);
         out.insert(out.end(), reserve.begin(), reserve.end());
     }
-    Set32(out, 16, uint32_t(out.size()));
+    WriteLittleEndian32(&out[16], uint32_t(out.size()));
     for (const RawFile& f : c.files) {
         Put32(out, f.size);
         Put32(out, f.offset);
@@ -105,7 +101,7 @@ std::vector<uint8_t> BuildCabinet(const RawCabinet& c)
         PutText(out, f.name);
     }
     for (size_t i = 0; i < c.folders.size(); ++i) {
-        Set32(out, folderOffsetAt[i], uint32_t(out.size()));
+        WriteLittleEndian32(&out[folderOffsetAt[i]], uint32_t(out.size()));
         for (const RawBlock& b : c.folders[i].blocks) {
             const std::vector<uint8_t> reserve = Sized(b.reserve, dataReserve);
             Put32(out, b.checksum ? BlockChecksum(b.data, b.uncompressedSize, reserve) ^ b.checksumXor : 0);
@@ -115,7 +111,7 @@ std::vector<uint8_t> BuildCabinet(const RawCabinet& c)
             out.insert(out.end(), b.data.begin(), b.data.end());
         }
     }
-    Set32(out, 8, uint32_t(out.size()));
+    WriteLittleEndian32(&out[8], uint32_t(out.size()));
     return out;
 }
 

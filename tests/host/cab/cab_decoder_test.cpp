@@ -9,6 +9,7 @@
 
 namespace {
 
+using enum CabNotificationType;
 using Members = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
 
 CopyOutcome Copy(const RawCabinet& cabinet, const HandlerScript& script = {})
@@ -45,7 +46,7 @@ TEST(CabDecoder, WritesEveryMemberInOrderOfItsEntries)
     EXPECT_EQ(outcome.written.at("a.txt"), kTwoMembers[0].second);
     EXPECT_EQ(outcome.written.at("dir\\b.bin"), kTwoMembers[1].second);
     EXPECT_EQ(Types(outcome),
-              (std::vector<CabNotificationType>{CabinetInfo, CopyFile, CloseFileInfo, CopyFile, CloseFileInfo}));
+              (std::vector<CabNotificationType>{CabinetInfo, CopyMember, CloseFileInfo, CopyMember, CloseFileInfo}));
     EXPECT_EQ(outcome.openHandles, 0);
     EXPECT_EQ(outcome.liveAllocations, 0);
 }
@@ -187,15 +188,15 @@ TEST(CabDecoder, HandlerAnsweringZeroSkipsEveryMember)
     EXPECT_EQ(outcome.result, 1);
     EXPECT_EQ(outcome.errors.failed, 0);
     EXPECT_TRUE(outcome.written.empty());
-    EXPECT_EQ(Types(outcome), (std::vector<CabNotificationType>{CabinetInfo, CopyFile, CopyFile}));
+    EXPECT_EQ(Types(outcome), (std::vector<CabNotificationType>{CabinetInfo, CopyMember, CopyMember}));
 }
 
 TEST(CabDecoder, EmptyMemberGetsBothNotificationsAndAnEmptyFile)
 {
     const CopyOutcome outcome = Copy(StoredCabinet({{"empty", {}}, {"x", Pattern(5, 4)}, {"also-empty", {}}}));
     ASSERT_EQ(outcome.result, 1);
-    EXPECT_EQ(Types(outcome), (std::vector<CabNotificationType>{CabinetInfo, CopyFile, CloseFileInfo, CopyFile,
-                                                                CloseFileInfo, CopyFile, CloseFileInfo}));
+    EXPECT_EQ(Types(outcome), (std::vector<CabNotificationType>{CabinetInfo, CopyMember, CloseFileInfo, CopyMember,
+                                                                CloseFileInfo, CopyMember, CloseFileInfo}));
     EXPECT_TRUE(outcome.written.at("empty").empty());
     EXPECT_TRUE(outcome.written.at("also-empty").empty());
     EXPECT_EQ(outcome.written.at("x"), Pattern(5, 4));
@@ -217,9 +218,9 @@ TEST(CabDecoder, MinusOneFromTheHandlerAborts)
         CabNotificationType type;
         size_t written;  // members on disk when the copy stops
     };
-    for (const Case& c : {Case{CabinetInfo, 0}, Case{CopyFile, 0}, Case{CloseFileInfo, 0}}) {
+    for (const Case& c : {Case{CabinetInfo, 0}, Case{CopyMember, 0}, Case{CloseFileInfo, 0}}) {
         HandlerScript script;
-        script.abortOn = c.type;
+        script.abortOn = int(c.type);
         const CopyOutcome outcome = Copy(StoredCabinet(kTwoMembers), script);
         ExpectFailure(outcome, CabError::UserAbort);
         EXPECT_EQ(outcome.written.size(), c.written);
@@ -239,7 +240,7 @@ TEST(CabDecoder, TargetFileWhenTheCloseIsRefusedOrAWriteComesUpShort)
     const CopyOutcome outcome = RunCopy("test.cab");
     ExpectFailure(outcome, CabError::TargetFile);
     EXPECT_EQ(outcome.written.count("a.txt"), 1u);
-    EXPECT_EQ(outcome.events.back().type, CopyFile) << "no close notice for the failed member";
+    EXPECT_EQ(outcome.events.back().type, CopyMember) << "no close notice for the failed member";
 }
 
 TEST(CabDecoder, RunAfterExtractBitBecomesTheCloseNoticesSize)
@@ -514,7 +515,7 @@ TEST(CabSet, LaterCabinetReportsContinuedMembersAsPartial)
     const CopyOutcome outcome = RunCopy("set3.cab");
     ASSERT_EQ(outcome.result, 1);
     EXPECT_EQ(Types(outcome), (std::vector<CabNotificationType>{CabinetInfo, PartialFile, PartialFile, PartialFile,
-                                                                CopyFile, CloseFileInfo}));
+                                                                CopyMember, CloseFileInfo}));
     EXPECT_EQ(outcome.written.size(), 1u);
     EXPECT_EQ(outcome.written.at("D"), Pattern(40, 21));
 }
@@ -555,7 +556,7 @@ TEST(CabSet, AbortAtNextCabinetStopsAtOnce)
 {
     PutSet();
     HandlerScript script;
-    script.abortOn = NextCabinet;
+    script.abortOn = int(NextCabinet);
     const CopyOutcome outcome = RunCopy("set1.cab", "", script);
     ExpectFailure(outcome, CabError::UserAbort);
     EXPECT_EQ(NextCabinetErrors(outcome).size(), 1u);

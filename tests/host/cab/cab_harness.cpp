@@ -24,7 +24,7 @@ intptr_t Handle(CabNotificationType type, CabNotification* n)
         return -1;
     }
     switch (type) {
-    case CopyFile: {
+    case CabNotificationType::CopyMember: {
         if (script.skipAll || (!script.only.empty() && !script.only.count(n->text1))) {
             return 0;
         }
@@ -33,11 +33,11 @@ intptr_t Handle(CabNotificationType type, CabNotification* n)
         run.openMembers[handle] = n->text1;
         return handle;
     }
-    case CloseFileInfo:
+    case CabNotificationType::CloseFileInfo:
         memfs::Close(n->fileHandle);
         run.outcome->written[run.openMembers[n->fileHandle]] = memfs::Get("out/" + run.openMembers[n->fileHandle]);
         return script.closeAnswer;
-    case NextCabinet: {
+    case CabNotificationType::NextCabinet: {
         auto it = script.nextNames.find(n->text1);
         if (it != script.nextNames.end()) {
             strcpy(n->text1, it->second.c_str());

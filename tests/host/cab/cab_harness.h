@@ -19,7 +19,7 @@ struct CabEvent {
 };
 
 struct HandlerScript {
-    bool skipAll = false;                          // answer CopyFile with 0
+    bool skipAll = false;                          // answer CopyMember with 0
     std::set<std::string> only;                    // non-empty: write only these members
     int abortOn = -1;                              // notification type answered with -1
     intptr_t closeAnswer = 1;                      // answer to CloseFileInfo

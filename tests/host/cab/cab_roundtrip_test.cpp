@@ -6,6 +6,7 @@
 #include <chrono>
 #include <ctime>
 #include <fstream>
+#include <sstream>
 
 #include "tests/host/cab/cab_builder.h"
 #include "tests/host/cab/cab_harness.h"
@@ -214,7 +215,7 @@ TEST(CabWriter, MembersFromFilesCarryTheirDateTimeAndAttributes)
     const CopyOutcome outcome = ReadWithEngine(cabinet);
     ASSERT_EQ(outcome.result, 1);
     const CabEvent& copy = outcome.events.at(1);
-    ASSERT_EQ(copy.type, CopyFile);
+    ASSERT_EQ(copy.type, CabNotificationType::CopyMember);
     EXPECT_EQ(copy.attributes, 0x21);  // archive, read-only
     const size_t entry = 36 + 8;       // the only file entry follows the folder entry
     EXPECT_EQ(cabinet[entry + 10] | cabinet[entry + 11] << 8, (2020 - 1980) << 9 | 5 << 5 | 17);
@@ -223,3 +224,113 @@ TEST(CabWriter, MembersFromFilesCarryTheirDateTimeAndAttributes)
 }
 
 }  // namespace
+
+namespace {
+
+// The writer's members from files and from memory, for the same inputs.
+struct TwoWriters {
+    cabwriter::CabWriter fromFiles;
+    cabwriter::CabWriter fromMemory;
+};
+
+void AddInputs(TwoWriters& writers, const std::string& folder)
+{
+    for (const auto& [path, bytes] : Inputs()) {
+        const fs::path file = fs::path(folder) / path;
+        ASSERT_TRUE(writers.fromFiles.AddFile(Backslashed(path), file));
+        cabwriter::Member member{Backslashed(path), bytes};
+        std::error_code ec;
+        cabwriter::ToDosDateTime(fs::last_write_time(file, ec), member.date, member.time);
+        member.attributes = 0x20;
+        writers.fromMemory.AddMember(member);
+    }
+}
+
+}  // namespace
+
+// Files are read a block at a time while the cabinet is written; the
+// cabinet is the one their bytes give from memory, in every folder layout.
+TEST(CabWriter, MembersReadFromFilesGiveTheSameCabinetAsFromMemory)
+{
+    const std::string folder = WriteInputs("writer-streamed");
+    const struct {
+        uint16_t type;
+        size_t folderSizeLimit;
+    } cases[] = {{cabwriter::kTypeMszip, 0}, {cabwriter::kTypeStored, 1 << 20}, {cabwriter::kTypeMszip, 1 << 20}};
+    for (const auto& c : cases) {
+        cabwriter::Options options;
+        options.compressionType = c.type;
+        options.folderSizeLimit = c.folderSizeLimit;
+        TwoWriters writers{cabwriter::CabWriter(options), cabwriter::CabWriter(options)};
+        AddInputs(writers, folder);
+        std::vector<uint8_t> streamed, held;
+        std::string error;
+        ASSERT_TRUE(writers.fromFiles.Write(streamed, &error)) << error;
+        ASSERT_TRUE(writers.fromMemory.Write(held, &error)) << error;
+        EXPECT_TRUE(streamed == held) << "type " << c.type << ", folder limit " << c.folderSizeLimit;
+        // Written to a stream that already holds bytes: the header goes back to where the cabinet began.
+        std::stringstream stream;
+        stream << "lead";
+        ASSERT_TRUE(writers.fromFiles.Write(stream, &error)) << error;
+        EXPECT_TRUE("lead" + std::string(held.begin(), held.end()) == stream.str())
+            << "type " << c.type << ", folder limit " << c.folderSizeLimit;
+    }
+}
+
+// A file that no longer holds the bytes it had when it was added makes the
+// cabinet fail, with its name, instead of giving members of the wrong size.
+TEST(CabWriter, AFileChangedAfterItWasAddedIsAnError)
+{
+    const std::string folder = ScratchFolder("writer-changed");
+    const fs::path file = fs::path(folder) / "changing.bin";
+    const struct {
+        const char* name;
+        size_t sizeAfter;  // 0: removed
+    } cases[] = {{"shorter", 40000}, {"longer", 70000}, {"one byte longer", 65537}, {"removed", 0}};
+    for (const auto& c : cases) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(Incompressible(65536, 7).data()), 65536);
+        cabwriter::CabWriter writer;
+        ASSERT_TRUE(writer.AddFile("changing.bin", file));
+        if (c.sizeAfter == 0) {
+            fs::remove(file);
+        } else {
+            std::ofstream(file, std::ios::binary | std::ios::trunc)
+                .write(reinterpret_cast<const char*>(Incompressible(c.sizeAfter, 8).data()),
+                       std::streamsize(c.sizeAfter));
+        }
+        std::vector<uint8_t> cabinet;
+        std::string error;
+        EXPECT_FALSE(writer.Write(cabinet, &error)) << c.name;
+        EXPECT_NE(error.find("changing.bin"), std::string::npos) << c.name << ": " << error;
+    }
+}
+
+// Progress comes after every data block, counting uncompressed bytes of all
+// folders up to their total.
+TEST(CabWriter, ProgressCountsEveryBlockUpToTheTotal)
+{
+    std::vector<std::pair<uint64_t, uint64_t>> reports;
+    cabwriter::Options options;
+    options.folderSizeLimit = 1 << 20;
+    options.progress = [&](uint64_t done, uint64_t total) { reports.push_back({done, total}); };
+    cabwriter::CabWriter writer(options);
+    uint64_t total = 0;
+    size_t blocks = 0;
+    for (const size_t size : {size_t(100000), size_t(1 << 20), size_t(5)}) {
+        writer.AddMember({"m" + std::to_string(size), Pattern(size, 9)});
+        total += size;
+        blocks += (size + cabwriter::kBlockSize - 1) / cabwriter::kBlockSize;
+    }
+    std::vector<uint8_t> cabinet;
+    ASSERT_TRUE(writer.Write(cabinet));
+    ASSERT_EQ(reports.size(), blocks);  // three folders: no block holds bytes of two members
+    uint64_t previous = 0;
+    for (const auto& [done, reportedTotal] : reports) {
+        EXPECT_GT(done, previous);
+        EXPECT_LE(done - previous, cabwriter::kBlockSize);
+        EXPECT_EQ(reportedTotal, total);
+        previous = done;
+    }
+    EXPECT_EQ(reports.back().first, total);
+}

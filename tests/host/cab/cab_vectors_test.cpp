@@ -188,7 +188,7 @@ TEST(CabVectors, MultiPartSetExtractsAcrossAllFiveCabinets)
     EXPECT_EQ(Slashed(outcome.written), expected);
     std::vector<uint16_t> visited;
     for (const CabEvent& e : outcome.events) {
-        if (e.type == NextCabinet) {
+        if (e.type == CabNotificationType::NextCabinet) {
             EXPECT_EQ(e.lastError, 0);
             visited.push_back(e.cabinetIndex);
         }

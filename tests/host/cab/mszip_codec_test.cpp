@@ -25,7 +25,7 @@ class Mszip {
 public:
     Mszip() : out_(kCabBlockSize, 0)
     {
-        const CabCodecSetup setup = {Allocate, Free, nullptr, 0, 1};
+        const CabCodecSetup setup = {Allocate, Free, nullptr, 0};
         EXPECT_EQ(CreateMszipCodec(setup, codec_), CabError::None);
     }
     ~Mszip() { codec_.operations->destroy(codec_.instance); }

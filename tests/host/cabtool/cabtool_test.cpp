@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -178,6 +179,66 @@ TEST(CabtoolExtract, NamesTheInstallerAcceptsAreWrittenBelowTheDestination)
     EXPECT_EQ(Text(Pattern(30, 3)), ReadBytes(folder / "out/sub/slashed.txt"));
     EXPECT_EQ(Text(Pattern(5, 4)), ReadBytes(folder / "out/$mask"));
     EXPECT_EQ(Text(Pattern(7, 5)), ReadBytes(folder / "out/console/com10.txt"));
+}
+
+// Each member gets its stamp as modification time (read as local time, here
+// under a zone with summer time) and, of its attributes, read-only as the
+// absence of write permissions; hidden, system and archive have no place on
+// Linux. A stamp that names no day leaves the time of extraction. Extracting
+// again replaces the read-only files.
+TEST(CabtoolExtract, MembersKeepTheirTimeAndReadOnlyBit)
+{
+    struct {
+        const char* name;
+        uint16_t date, time, attributes;
+        const char* stamp;  // local time, or nullptr: the time of extraction
+        bool readOnly;
+    } cases[] = {
+        {"plain.txt", 21 << 9 | 2 << 5 | 3, 4 << 11 | 5 << 5 | 3, 0x20, "2001-02-03 04:05:06", false},
+        {"summer.txt", 44 << 9 | 7 << 5 | 31, 23 << 11 | 59 << 5 | 29, 0x20, "2024-07-31 23:59:58", false},
+        {"readonly.txt", 30 << 9 | 12 << 5 | 24, 12 << 11, 0x21, "2010-12-24 12:00:00", true},
+        {"hidden system.txt", 0 << 9 | 1 << 5 | 1, 0, 0x06, "1980-01-01 00:00:00", false},
+        {"no day.txt", 0, 0, 0x01, nullptr, true},
+        {"month 13.txt", 21 << 9 | 13 << 5 | 1, 0, 0x20, nullptr, false},
+    };
+    const fs::path folder = Scratch("stamps");
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> members;
+    for (const auto& c : cases)
+        members.push_back({c.name, Pattern(12, 7)});
+    RawCabinet cabinet = StoredCabinet(members);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        cabinet.files[i].date = cases[i].date;
+        cabinet.files[i].time = cases[i].time;
+        cabinet.files[i].attributes = cases[i].attributes;
+    }
+    WriteCabinet(folder / "in.cab", cabinet);
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    for (int round = 0; round < 2; ++round) {
+        const time_t before = time(nullptr);
+        const std::string command = "TZ=Europe/Berlin " ENGINE_BINARY_DIR "/tools/cabtool/cabtool extract " +
+                                    Quoted((folder / "in.cab").string()) + " " + Quoted((folder / "out").string()) +
+                                    " > /dev/null";
+        ASSERT_EQ(0, std::system(command.c_str())) << "round " << round;
+        for (const auto& c : cases) {
+            struct stat status;
+            ASSERT_EQ(0, stat((folder / "out" / c.name).c_str(), &status)) << c.name;
+            if (c.stamp == nullptr) {
+                EXPECT_GE(status.st_mtime, before) << c.name;
+            } else {
+                char text[32];
+                std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::localtime(&status.st_mtime));
+                EXPECT_STREQ(c.stamp, text) << c.name;
+            }
+            if (c.readOnly)
+                EXPECT_EQ(0u, status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) << c.name;
+            else
+                EXPECT_EQ(unsigned(S_IWUSR), status.st_mode & S_IWUSR) << c.name;
+            EXPECT_EQ(unsigned(S_IRUSR), status.st_mode & S_IRUSR) << c.name;
+        }
+    }
+    unsetenv("TZ");
+    tzset();
 }
 
 // Shift-JIS trail bytes 0x5C are no separators; names become UTF-8.

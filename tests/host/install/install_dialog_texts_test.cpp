@@ -1,27 +1,11 @@
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <string>
 
 #include "install/install_dialog_texts.h"
+#include "tests/host/common/shift_jis.h"
 
 namespace {
-
-// The Shift-JIS bytes of a UTF-8 text, converted independently of the code.
-std::string ShiftJis(const std::string& utf8)
-{
-    iconv_t converter = iconv_open("CP932", "UTF-8");
-    EXPECT_NE(converter, reinterpret_cast<iconv_t>(-1));
-    std::string in = utf8;
-    std::string out(utf8.size() * 2 + 1, '\0');
-    char* inPointer = in.data();
-    char* outPointer = out.data();
-    size_t inLeft = in.size(), outLeft = out.size();
-    EXPECT_NE(iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft), static_cast<size_t>(-1));
-    iconv_close(converter);
-    out.resize(out.size() - outLeft);
-    return out;
-}
 
 TEST(InstallDialogTexts, CreateFolderQuestionInBothLanguages)
 {
@@ -30,10 +14,10 @@ TEST(InstallDialogTexts, CreateFolderQuestionInBothLanguages)
     EXPECT_STREQ(question, "There is no \"C:\\Apps\\Tool\".\n\nCreate a new folder ?");
     EXPECT_STREQ(CreateFolderCaption(false), "Create a folder.");
 
-    const std::string folder = "C:\\" + ShiftJis("表計算");
+    const std::string folder = "C:\\" + ToShiftJis("表計算");
     ASSERT_TRUE(FormatCreateFolderQuestion(true, folder.c_str(), question));
-    EXPECT_EQ(question, folder + ShiftJis(" \nはありませんでした。\n\n指定フォルダを作成しますか？"));
-    EXPECT_EQ(CreateFolderCaption(true), ShiftJis("フォルダ作成"));
+    EXPECT_EQ(question, folder + ToShiftJis(" \nはありませんでした。\n\n指定フォルダを作成しますか？"));
+    EXPECT_EQ(CreateFolderCaption(true), ToShiftJis("フォルダ作成"));
 }
 
 TEST(InstallDialogTexts, FolderTooLongForTheQuestionIsNotAskedAbout)

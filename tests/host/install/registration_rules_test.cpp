@@ -31,7 +31,7 @@ TEST(RegistrationRules, UninstallCommandCarriesTheRunsOptions)
         EXPECT_STREQ(command, c.command);
         char quiet[kEntryTextSize];
         ASSERT_TRUE(FormatQuietUninstallCommand(quiet, sizeof quiet, uninstaller, c.forceAdmin, c.forceUser));
-        EXPECT_EQ(std::string(quiet), std::string(c.command) + " -JustExec");
+        EXPECT_EQ(std::string(quiet), std::string(c.command) + " -Silent");
     }
 }
 

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 #include <string>
 
 #include "tests/host/package/package_test_support.h"
+#include "text/little_endian.h"
 
 namespace {
 
@@ -68,12 +70,6 @@ PackageTrailer TrailerOf(const std::vector<uint8_t>& package)
     return trailer;
 }
 
-void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 TEST(PackageFormat, RoundTripGivesEveryFieldBack)
 {
     PackageContents contents = FullContents();
@@ -123,32 +119,32 @@ TEST(PackageFormat, HandAssembledPackageWithPartsInAnyOrder)
     // array right behind it, where the empty command arrays would have been.
     std::vector<uint8_t> block(76 + 20 + 12, 0);
     auto ref = [&](size_t at, uint32_t offset, int32_t length) {
-        Put32(block, at, offset);
-        Put32(block, at + 4, static_cast<uint32_t>(length));
+        WriteLittleEndian32(&block[at], offset);
+        WriteLittleEndian32(&block[at + 4], static_cast<uint32_t>(length));
     };
     ref(0, name, 4);
     ref(8, 0, -3);  // a negative length is an empty text
-    Put32(block, 40, 0x80);
-    Put32(block, 52, 1);
-    Put32(block, 60, 1);
-    Put32(block, 72, 1);
-    Put32(block, 76, 1);  // check kind
+    WriteLittleEndian32(&block[40], 0x80);
+    WriteLittleEndian32(&block[52], 1);
+    WriteLittleEndian32(&block[60], 1);
+    WriteLittleEndian32(&block[72], 1);
+    WriteLittleEndian32(&block[76], 1);  // check kind
     ref(80, link, 9);
     ref(88, link, 4);  // texts may overlap
     ref(96, command, 8);
-    Put32(block, 104, 1);  // wait
+    WriteLittleEndian32(&block[104], 1);  // wait
     uint32_t blockOffset = static_cast<uint32_t>(package.size());
     package.insert(package.end(), block.begin(), block.end());
     package.resize(package.size() + 5, 0xEE);  // bytes that belong to nothing
 
     std::vector<uint8_t> trailer(kTrailerSize, 0);
-    Put32(trailer, 0, blockOffset);
-    Put32(trailer, 4, static_cast<uint32_t>(block.size()));
-    Put32(trailer, 8, blockOffset);
-    Put32(trailer, 12, static_cast<uint32_t>(block.size()));
-    Put32(trailer, 16, 1234);
-    Put32(trailer, 20, 0);
-    Put32(trailer, 24, 4);
+    WriteLittleEndian32(&trailer[0], blockOffset);
+    WriteLittleEndian32(&trailer[4], static_cast<uint32_t>(block.size()));
+    WriteLittleEndian32(&trailer[8], blockOffset);
+    WriteLittleEndian32(&trailer[12], static_cast<uint32_t>(block.size()));
+    WriteLittleEndian32(&trailer[16], 1234);
+    WriteLittleEndian32(&trailer[20], 0);
+    WriteLittleEndian32(&trailer[24], 4);
     memcpy(trailer.data() + 28, "InstBuild\0zzzzzz", 16);  // bytes behind the terminator are ignored
     package.insert(package.end(), trailer.begin(), trailer.end());
 
@@ -235,6 +231,39 @@ TEST(PackageFormat, WriterRefusesTextsLongerThan511Bytes)
     EXPECT_NE(std::string::npos, error.find("511"));
 }
 
+// The package written to a stream, its cabinet read from another a chunk at
+// a time, is the package written in memory, for cabinets within and across chunks.
+TEST(PackageFormat, StreamedPackageIsThePackageWrittenInMemory)
+{
+    for (size_t size : {size_t(0), size_t(9), mkpackage::kStreamChunk + 3, 3 * mkpackage::kStreamChunk}) {
+        SCOPED_TRACE(size);
+        PackageContents contents = FullContents();
+        contents.cabinet.resize(size);
+        for (size_t i = 0; i < size; ++i)
+            contents.cabinet[i] = static_cast<uint8_t>(i * 7 + i / 251);
+        std::istringstream cabinet(std::string(contents.cabinet.begin(), contents.cabinet.end()));
+        std::ostringstream streamed;
+        std::string error;
+        ASSERT_TRUE(mkpackage::WritePackage(contents, cabinet, size, streamed, error)) << error;
+        std::vector<uint8_t> held = Written(contents);
+        EXPECT_TRUE(std::string(held.begin(), held.end()) == streamed.str());
+    }
+}
+
+TEST(PackageFormat, StreamedPackageRefusesAShortCabinetAndLongTexts)
+{
+    PackageContents contents = FullContents();
+    std::istringstream cabinet(std::string(100, 'c'));
+    std::ostringstream streamed;
+    std::string error;
+    EXPECT_FALSE(mkpackage::WritePackage(contents, cabinet, 101, streamed, error));
+    EXPECT_EQ("the cabinet cannot be read back", error);
+    contents.english.productName.assign(kMaxTextLength + 1, 'x');
+    std::istringstream again(std::string(100, 'c'));
+    EXPECT_FALSE(mkpackage::WritePackage(contents, again, 100, streamed, error));
+    EXPECT_NE(std::string::npos, error.find("511"));
+}
+
 TEST(PackageFormat, EmptyListsGiveCountZeroAndNullArrays)
 {
     PackageContents contents = FullContents();
@@ -269,43 +298,61 @@ const DamageCase kDamageCases[] = {
     {"shorter than a trailer", [](auto& p, auto&) { p.erase(p.begin(), p.end() - 43); }},
     {"trailer cut by one byte", [](auto& p, auto&) { p.pop_back(); }},
     {"signature damaged", [](auto& p, auto&) { p[TrailerAt(p) + 28] = 'X'; }},
-    {"block beyond the end", [](auto& p, auto&) { Put32(p, TrailerAt(p), uint32_t(p.size())); }},
-    {"block reaches past the end", [](auto& p, auto&) { Put32(p, TrailerAt(p) + 12, uint32_t(p.size())); }},
+    {"block beyond the end", [](auto& p, auto&) { WriteLittleEndian32(&p[TrailerAt(p)], uint32_t(p.size())); }},
+    {"block reaches past the end",
+     [](auto& p, auto&) { WriteLittleEndian32(&p[TrailerAt(p) + 12], uint32_t(p.size())); }},
     {"block offset and length wrap 32 bits",
      [](auto& p, auto&) {
-         Put32(p, TrailerAt(p), 0xFFFFFFF0u);
-         Put32(p, TrailerAt(p) + 4, 0x100);
+         WriteLittleEndian32(&p[TrailerAt(p)], 0xFFFFFFF0u);
+         WriteLittleEndian32(&p[TrailerAt(p) + 4], 0x100);
      }},
-    {"block offset at 2 GiB", [](auto& p, auto&) { Put32(p, TrailerAt(p), 0x80000000u); }},
-    {"block length negative", [](auto& p, auto&) { Put32(p, TrailerAt(p) + 4, 0xFFFFFFFFu); }},
-    {"block shorter than its header", [](auto& p, auto&) { Put32(p, TrailerAt(p) + 4, 75); }},
-    {"block shorter than its arrays", [](auto& p, auto&) { Put32(p, TrailerAt(p) + 4, 76); }},
+    {"block offset at 2 GiB", [](auto& p, auto&) { WriteLittleEndian32(&p[TrailerAt(p)], 0x80000000u); }},
+    {"block length negative", [](auto& p, auto&) { WriteLittleEndian32(&p[TrailerAt(p) + 4], 0xFFFFFFFFu); }},
+    {"block shorter than its header", [](auto& p, auto&) { WriteLittleEndian32(&p[TrailerAt(p) + 4], 75); }},
+    {"block shorter than its arrays", [](auto& p, auto&) { WriteLittleEndian32(&p[TrailerAt(p) + 4], 76); }},
     {"negative count",
-     [](auto& p, const PackageTrailer& t) { Put32(p, t.japaneseBlockOffset + kShortcutCount, 0xFFFFFFFFu); }},
+     [](auto& p, const PackageTrailer& t) {
+         WriteLittleEndian32(&p[t.japaneseBlockOffset + kShortcutCount], 0xFFFFFFFFu);
+     }},
     {"huge count",
-     [](auto& p, const PackageTrailer& t) { Put32(p, t.japaneseBlockOffset + kLaunchCount, 0x7FFFFFFFu); }},
+     [](auto& p, const PackageTrailer& t) {
+         WriteLittleEndian32(&p[t.japaneseBlockOffset + kLaunchCount], 0x7FFFFFFFu);
+     }},
     {"count whose array wraps 32 bits",
-     [](auto& p, const PackageTrailer& t) { Put32(p, t.japaneseBlockOffset + kShortcutCount, 0x10000000u); }},
+     [](auto& p, const PackageTrailer& t) {
+         WriteLittleEndian32(&p[t.japaneseBlockOffset + kShortcutCount], 0x10000000u);
+     }},
     {"text beyond the end",
-     [](auto& p, const PackageTrailer& t) { Put32(p, t.japaneseBlockOffset + kProductNameRef, uint32_t(p.size())); }},
+     [](auto& p, const PackageTrailer& t) {
+         WriteLittleEndian32(&p[t.japaneseBlockOffset + kProductNameRef], uint32_t(p.size()));
+     }},
     {"text longer than 511 bytes",
-     [](auto& p, const PackageTrailer& t) { Put32(p, t.japaneseBlockOffset + kProductNameRef + 4, 512); }},
+     [](auto& p, const PackageTrailer& t) {
+         WriteLittleEndian32(&p[t.japaneseBlockOffset + kProductNameRef + 4], 512);
+     }},
     {"text offset and length wrap 32 bits",
      [](auto& p, const PackageTrailer& t) {
-         Put32(p, t.japaneseBlockOffset + kProductNameRef, 0xFFFFFFFFu);
-         Put32(p, t.japaneseBlockOffset + kProductNameRef + 4, 2);
+         WriteLittleEndian32(&p[t.japaneseBlockOffset + kProductNameRef], 0xFFFFFFFFu);
+         WriteLittleEndian32(&p[t.japaneseBlockOffset + kProductNameRef + 4], 2);
      }},
     {"text offset at 2 GiB",
-     [](auto& p, const PackageTrailer& t) { Put32(p, t.japaneseBlockOffset + kProductNameRef, 0x80000000u); }},
+     [](auto& p, const PackageTrailer& t) {
+         WriteLittleEndian32(&p[t.japaneseBlockOffset + kProductNameRef], 0x80000000u);
+     }},
     {"list text reaches past the end",
      [](auto& p, const PackageTrailer& t) {
-         Put32(p, t.japaneseBlockOffset + kFirstShortcut, uint32_t(p.size() - 2));
+         WriteLittleEndian32(&p[t.japaneseBlockOffset + kFirstShortcut], uint32_t(p.size() - 2));
      }},
     {"list text longer than 511 bytes",
-     [](auto& p, const PackageTrailer& t) { Put32(p, t.japaneseBlockOffset + kFirstShortcut + 12, 600); }},
+     [](auto& p, const PackageTrailer& t) {
+         WriteLittleEndian32(&p[t.japaneseBlockOffset + kFirstShortcut + 12], 600);
+     }},
     {"English block damaged, Japanese intact",
-     [](auto& p, const PackageTrailer& t) { Put32(p, t.englishBlockOffset + kShortcutCount, 0x80000000u); }},
-    {"English block beyond the end", [](auto& p, auto&) { Put32(p, TrailerAt(p) + 8, uint32_t(p.size())); }},
+     [](auto& p, const PackageTrailer& t) {
+         WriteLittleEndian32(&p[t.englishBlockOffset + kShortcutCount], 0x80000000u);
+     }},
+    {"English block beyond the end",
+     [](auto& p, auto&) { WriteLittleEndian32(&p[TrailerAt(p) + 8], uint32_t(p.size())); }},
 };
 
 TEST(PackageFormat, DamagedPackagesFailCleanly)
@@ -325,7 +372,8 @@ TEST(PackageFormat, CountsStayZeroWhenALaterListFails)
 {
     std::vector<uint8_t> package = Written(FullContents());
     PackageTrailer trailer = TrailerOf(package);
-    Put32(package, trailer.englishBlockOffset + 76 + 16 * 2 + 20 * 3 + 4, 0x7FFFFFF0u);  // the install command's text
+    WriteLittleEndian32(&package[trailer.englishBlockOffset + 76 + 16 * 2 + 20 * 3 + 4],
+                        0x7FFFFFF0u);  // the install command's text
     TestHeap heap;
     PackageSettings settings;
     ASSERT_FALSE(Decode(package, settings, heap));

@@ -82,7 +82,7 @@ struct Extraction {
 intptr_t Handle(CabNotificationType type, CabNotification* n)
 {
     Extraction& run = *static_cast<Extraction*>(n->userContext);
-    if (type == CopyFile) {
+    if (type == CabNotificationType::CopyMember) {
         const std::string name = n->text1;
         if (run.wanted && std::find(run.wanted->begin(), run.wanted->end(), name) == run.wanted->end())
             return 0;
@@ -90,7 +90,7 @@ intptr_t Handle(CabNotificationType type, CabNotification* n)
         gOutputs[run.nextHandle].clear();
         return run.nextHandle++;
     }
-    if (type == CloseFileInfo) {
+    if (type == CabNotificationType::CloseFileInfo) {
         run.files[run.names[n->fileHandle]] = gOutputs[n->fileHandle];
         return 1;
     }

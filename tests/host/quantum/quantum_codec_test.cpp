@@ -28,7 +28,7 @@ void Free(void* memory)
 
 CabCodecSetup SetupFor(int windowBits)
 {
-    return CabCodecSetup{Allocate, Free, nullptr, windowBits, 1};
+    return CabCodecSetup{Allocate, Free, nullptr, windowBits};
 }
 
 // A codec that is destroyed when the test ends.
@@ -125,7 +125,7 @@ TEST(QuantumCodec, NoMemoryForTheWindowIsAllocFail)
     allocations = 0;
     const CabAllocate firstOnly = [](size_t size) -> void* { return ++allocations == 1 ? malloc(size) : nullptr; };
     CabCodec codec{};
-    EXPECT_EQ(CreateQuantumCodec(CabCodecSetup{firstOnly, Free, nullptr, 21, 1}, codec), CabError::AllocFail);
+    EXPECT_EQ(CreateQuantumCodec(CabCodecSetup{firstOnly, Free, nullptr, 21}, codec), CabError::AllocFail);
     EXPECT_EQ(codec.operations, nullptr);
 }
 

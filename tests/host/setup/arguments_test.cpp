@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "install/folder_placeholder_rules.h"
 #include "setup/arguments.h"
 
 namespace {
@@ -252,6 +253,95 @@ TEST(EvaluateOptions, FlagsValuesAndImpliedRunOnly)
     EXPECT_EQ(options.isInstall, 1);
     EXPECT_STREQ(options.setDir, "D:\\Apps\\tteemmppann\\Prod");
     EXPECT_STREQ(options.srcInstaller, "E:\\setup.exe");
+    EXPECT_EQ(gCreated.size(), 2u);
+}
+
+struct ValueCase {
+    const char* name;
+    std::vector<std::string> entries;
+    OptionValue log;        // what "-Log" (512-byte buffer) is like
+    const char* badOption;  // FindBadOptionValue's answer
+};
+
+const std::string kLongPath(kPathSize, 'p');          // one byte more than a path holds
+const std::string kLongSource(kSourcePathSize, 's');  // one byte more than the source value holds
+
+const ValueCase kValueCases[] = {
+    {"no options", {"E:\\setup.exe"}, OptionValue::Absent, nullptr},
+    {"log with a file", {"E:\\setup.exe", "-Log", "D:\\setup.log"}, OptionValue::Given, nullptr},
+    {"log as the last entry", {"E:\\setup.exe", "-Silent", "-Log"}, OptionValue::Missing, "-Log"},
+    {"log with an empty value", {"E:\\setup.exe", "-Log", "", "-Silent"}, OptionValue::Missing, "-Log"},
+    {"log value of 511 bytes fits",
+     {"E:\\setup.exe", "-Log", std::string(kPathSize - 1, 'p')},
+     OptionValue::Given,
+     nullptr},
+    {"log value of 512 bytes", {"E:\\setup.exe", "-Log", kLongPath}, OptionValue::TooLong, "-Log"},
+    // A value is the next entry whatever it is, as for every option.
+    {"log followed by an option", {"E:\\setup.exe", "-Log", "-Silent"}, OptionValue::Given, nullptr},
+    {"log in another case is no option", {"E:\\setup.exe", "-log"}, OptionValue::Absent, nullptr},
+    {"folder as the last entry", {"E:\\setup.exe", "-SetDir"}, OptionValue::Absent, "-SetDir"},
+    {"folder too long", {"E:\\setup.exe", "-SetDir", kLongPath}, OptionValue::Absent, "-SetDir"},
+    {"source empty", {"E:\\setup.exe", "-srcInstaller", ""}, OptionValue::Absent, "-srcInstaller"},
+    {"source of 1023 bytes fits",
+     {"E:\\setup.exe", "-srcInstaller", std::string(kSourcePathSize - 1, 's')},
+     OptionValue::Absent,
+     nullptr},
+    {"source too long", {"E:\\setup.exe", "-srcInstaller", kLongSource}, OptionValue::Absent, "-srcInstaller"},
+    {"the log is named first", {"E:\\setup.exe", "-SetDir", "", "-Log"}, OptionValue::Missing, "-Log"},
+    {"only the first of two counts", {"E:\\setup.exe", "-Log", "a.log", "-Log"}, OptionValue::Given, nullptr},
+};
+
+TEST(OptionValues, MissingAndTooLongValues)
+{
+    for (const ValueCase& c : kValueCases) {
+        std::vector<std::string> texts = c.entries;
+        std::vector<char*> entries = Vector(texts);
+        const int count = static_cast<int>(entries.size());
+        EXPECT_EQ(InspectOptionValue("-Log", count, entries.data(), kPathSize), c.log) << c.name;
+        const char* bad = FindBadOptionValue(count, entries.data());
+        EXPECT_STREQ(bad != nullptr ? bad : "(none)", c.badOption != nullptr ? c.badOption : "(none)") << c.name;
+    }
+}
+
+TEST(EvaluateOptions, SilentAndLog)
+{
+    std::vector<std::string> texts = {"E:\\setup.exe",       "-Silent", "-Log",
+                                      "D:\\logs\\setup.log", "-SetDir", "D:\\Apps\\Temp\\Prod"};
+    std::vector<char*> entries = Vector(texts);
+    RunOptions options{};
+    gCreated.clear();
+    EvaluateOptions(static_cast<int>(entries.size()), entries.data(), "setup.exe", "ann", RecordFolder, options);
+    EXPECT_EQ(options.silent, 1);
+    EXPECT_STREQ(options.log, "D:\\logs\\setup.log");
+    EXPECT_EQ(options.badOption, nullptr);
+    EXPECT_STREQ(options.setDir, "D:\\Apps\\tteemmppann\\Prod");
+    EXPECT_EQ(options.isInstall, 1);
+}
+
+// A silent run with a bad value goes no further than the log: no folder of
+// "-SetDir" is made for a run that ends at once.
+TEST(EvaluateOptions, SilentRunWithABadValueStopsBeforeTheFolder)
+{
+    std::vector<std::string> texts = {"E:\\setup.exe", "-SetDir", "D:\\Apps\\Temp\\Prod", "-Silent",
+                                      "-Log",          "x.log",   "-srcInstaller",        ""};
+    std::vector<char*> entries = Vector(texts);
+    RunOptions options{};
+    gCreated.clear();
+    EvaluateOptions(static_cast<int>(entries.size()), entries.data(), "setup.exe", "ann", RecordFolder, options);
+    EXPECT_EQ(options.silent, 1);
+    EXPECT_STREQ(options.badOption, "-srcInstaller");
+    EXPECT_STREQ(options.log, "x.log");
+    EXPECT_STREQ(options.setDir, "");
+    EXPECT_TRUE(gCreated.empty());
+
+    // Without "-Silent" the same values are taken as before.
+    texts.erase(texts.begin() + 3);
+    entries = Vector(texts);
+    RunOptions interactive{};
+    EvaluateOptions(static_cast<int>(entries.size()), entries.data(), "setup.exe", "ann", RecordFolder, interactive);
+    EXPECT_EQ(interactive.silent, 0);
+    EXPECT_STREQ(interactive.badOption, "-srcInstaller");
+    EXPECT_STREQ(interactive.setDir, "D:\\Apps\\tteemmppann\\Prod");
     EXPECT_EQ(gCreated.size(), 2u);
 }
 

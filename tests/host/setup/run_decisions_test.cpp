@@ -68,4 +68,34 @@ TEST(SetupTexts, RightsTextsAreJapaneseOnly)
                                                          "管理者権限を持つユーザーでインストールしてください。"));
 }
 
+struct OutcomeCase {
+    RunOutcome outcome;
+    int silentCode;
+};
+
+// The codes an administrator's script tests: documented, distinct, stable.
+const OutcomeCase kOutcomeCases[] = {
+    {RunOutcome::Done, 0},    {RunOutcome::Failed, 1},         {RunOutcome::Blocked, 2},
+    {RunOutcome::Refused, 3}, {RunOutcome::BadCommandLine, 4},
+};
+
+TEST(ExitCodeOf, SilentRunsTellTheOutcomeOthersEndWithZero)
+{
+    for (const OutcomeCase& c : kOutcomeCases) {
+        EXPECT_EQ(ExitCodeOf(c.outcome, true), c.silentCode) << OutcomeText(c.outcome);
+        EXPECT_EQ(ExitCodeOf(c.outcome, false), 0) << OutcomeText(c.outcome);
+    }
+}
+
+TEST(OutcomeText, EachOutcomeHasItsOwnWords)
+{
+    for (const OutcomeCase& a : kOutcomeCases) {
+        for (const OutcomeCase& b : kOutcomeCases) {
+            if (a.outcome != b.outcome)
+                EXPECT_STRNE(OutcomeText(a.outcome), OutcomeText(b.outcome));
+        }
+    }
+    EXPECT_STREQ(OutcomeText(RunOutcome::Done), "done");
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "text/little_endian.h"
 #include "ui/splash_dib_format.h"
 
 namespace {
@@ -19,18 +20,6 @@ struct DibSpec {
     uint16_t planes = 1;
     uint32_t compression = 0;
 };
-
-void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value)
-{
-    bytes[at] = static_cast<uint8_t>(value);
-    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-}
 
 // Bytes a well-formed DIB with this header needs: header, table and rows.
 // Absurd shapes get only header and table.
@@ -48,16 +37,16 @@ size_t WellFormedSize(const DibSpec& spec)
 std::vector<uint8_t> MakeDib(const DibSpec& spec, long extraBytes = 0)
 {
     std::vector<uint8_t> header(40);
-    Put32(header, 0, spec.headerSize);
-    Put32(header, 4, static_cast<uint32_t>(spec.width));
-    Put32(header, 8, static_cast<uint32_t>(spec.height));
-    Put16(header, 12, spec.planes);
-    Put16(header, 14, spec.bitCount);
-    Put32(header, 16, spec.compression);
-    Put32(header, 24, 2835);
-    Put32(header, 28, 2835);
-    Put32(header, 32, spec.coloursUsed);
-    Put32(header, 36, spec.coloursImportant);
+    WriteLittleEndian32(&header[0], spec.headerSize);
+    WriteLittleEndian32(&header[4], static_cast<uint32_t>(spec.width));
+    WriteLittleEndian32(&header[8], static_cast<uint32_t>(spec.height));
+    WriteLittleEndian16(&header[12], spec.planes);
+    WriteLittleEndian16(&header[14], spec.bitCount);
+    WriteLittleEndian32(&header[16], spec.compression);
+    WriteLittleEndian32(&header[24], 2835);
+    WriteLittleEndian32(&header[28], 2835);
+    WriteLittleEndian32(&header[32], spec.coloursUsed);
+    WriteLittleEndian32(&header[36], spec.coloursImportant);
     std::vector<uint8_t> block(static_cast<size_t>(static_cast<long>(WellFormedSize(spec)) + extraBytes), 0x5A);
     std::copy_n(header.begin(), std::min(header.size(), block.size()), block.begin());
     return block;

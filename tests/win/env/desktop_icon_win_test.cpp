@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "env/desktop_icon.h"
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
 #include "tests/e2e/desktop/fake_shell_bench.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // and in a fresh process (privileges stay on once enabled).
 //
 //   env_probe OUTPUT version
-//       "platform major minor productType extendedQueryOk 64bit code"
+//       "platform major minor productType extendedQueryOk 64bit code mask"
 //   env_probe OUTPUT privileges EXTENDED
 //       for each privilege of the list: "name held-before enabled-before held enabled"
 #include <windows.h>
@@ -27,9 +27,9 @@ std::string VersionLine()
     info.dwOSVersionInfoSize = sizeof info;
     const BOOL extended = GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info));
     char line[256];
-    snprintf(line, sizeof line, "%lu %lu %lu %u %d %d %d\n", info.dwPlatformId, info.dwMajorVersion,
+    snprintf(line, sizeof line, "%lu %lu %lu %u %d %d %d %lu\n", info.dwPlatformId, info.dwMajorVersion,
              info.dwMinorVersion, info.wProductType, extended ? 1 : 0, IsSystem64Bit(extended ? 1 : 0),
-             QueryOsVersionCode());
+             QueryOsVersionCode(), static_cast<unsigned long>(RunningOsMask()));
     return line;
 }
 

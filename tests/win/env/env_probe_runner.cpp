@@ -4,31 +4,7 @@
 
 #include <algorithm>
 
-#include "tests/e2e/bench/scenario.h"
-
-namespace {
-
-// Wine's per-program version for one program name, removed again at the end.
-class AppVersionSetting {
-public:
-    AppVersionSetting(const std::string& programName, const std::string& setting)
-        : key_("Software\\Wine\\AppDefaults\\" + programName)
-    {
-        HKEY key;
-        if (!setting.empty() && RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                                &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(setting.c_str()),
-                           static_cast<DWORD>(setting.size() + 1));
-            RegCloseKey(key);
-        }
-    }
-    ~AppVersionSetting() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
-
-private:
-    std::string key_;
-};
-
-}  // namespace
+#include "tests/e2e/harness/scenario.h"
 
 std::string RunEnvProbe(const std::string& setting, const std::string& arguments)
 {
@@ -44,7 +20,7 @@ std::string RunEnvProbe(const std::string& setting, const std::string& arguments
     DeleteFileA(output.c_str());
     if (!CopyFileA(WindowsPath(ENV_PROBE_PATH).c_str(), program.c_str(), FALSE))
         return {};
-    AppVersionSetting version(name + ".exe", setting);
+    WineVersionSetting version(name + ".exe", setting);
 
     std::string commandLine = "\"" + program + "\" \"" + output + "\" " + arguments;
     STARTUPINFOA startup = {sizeof startup};

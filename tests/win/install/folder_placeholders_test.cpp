@@ -7,7 +7,6 @@
 
 #include "env/privileges.h"
 #include "install/folder_placeholders.h"
-#include "setup/setup_state.h"
 #include "tests/win/install/install_test_support.h"
 #include "text/text_scan.h"
 
@@ -52,12 +51,9 @@ std::string UserName()
 
 std::string Expanded(const std::string& folder, int forceAdmin = 0, int forceUser = 0)
 {
-    gSetupState.forceAdmin = forceAdmin;
-    gSetupState.forceUser = forceUser;
     char buffer[512];
     strcpy(buffer, folder.c_str());
-    ExpandInstallFolder(buffer);
-    gSetupState.forceAdmin = gSetupState.forceUser = 0;
+    ExpandInstallFolder(buffer, forceAdmin, forceUser);
     return buffer;
 }
 

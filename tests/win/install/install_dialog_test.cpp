@@ -10,7 +10,6 @@
 
 #include "install/install_dialog.h"
 #include "package/package_loader.h"
-#include "setup/setup_state.h"
 #include "tests/win/install/install_test_support.h"
 #include "text/text_scan.h"
 
@@ -122,10 +121,10 @@ TEST(InstallDialogTemplates, HoldTheLayoutStylesAndTextsOfBothLanguages)
         EXPECT_EQ(read.fontSize, 9);
         EXPECT_EQ(read.fontName, t.font);
         const std::vector<TemplateItem> expected = {
-            {1003, L"STATIC", t.prompt, 7, 6, 243, 14, kChild | WS_GROUP | SS_LEFT},
-            {1002, L"EDIT", L"", 6, 24, 200, 14, kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
-            {1000, L"BUTTON", t.browse, 211, 24, 50, 14, kChild | WS_TABSTOP | BS_PUSHBUTTON},
-            {1001, L"MSCTLS_PROGRESS32", L"Progress1", 6, 47, 145, 14, kChild | WS_BORDER},
+            {kPromptTextId, L"STATIC", t.prompt, 7, 6, 243, 14, kChild | WS_GROUP | SS_LEFT},
+            {kFolderEditId, L"EDIT", L"", 6, 24, 200, 14, kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
+            {kBrowseButtonId, L"BUTTON", t.browse, 211, 24, 50, 14, kChild | WS_TABSTOP | BS_PUSHBUTTON},
+            {kProgressBarId, L"MSCTLS_PROGRESS32", L"Progress1", 6, 47, 145, 14, kChild | WS_BORDER},
             {IDOK, L"BUTTON", L"OK", 156, 47, 50, 14, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON},
             {IDCANCEL, L"BUTTON", t.cancel, 211, 47, 50, 14, kChild | WS_TABSTOP | BS_PUSHBUTTON},
         };
@@ -203,13 +202,16 @@ protected:
         members_ = {MemberOf("one.txt", 0x20, 1000), MemberOf("$bmp", 0x20, 500), MemberOf("two.txt", 0x20, 3000),
                     MemberOf("sub\\three.txt", 0x20, 6000)};
         WriteCabinet(work_ + "\\IL1.tmp", members_);
-        ZeroMemory(&gSetupState.packageSettings, sizeof gSetupState.packageSettings);
-        for (SetupInfo* info : {&gSetupState.packageSettings.english, &gSetupState.packageSettings.japanese}) {
+        settings_ = {};
+        for (SetupInfo* info : {&settings_.english, &settings_.japanese}) {
             strcpy(info->productName, "Test Tool");
             strcpy(info->installFolder, folder_.c_str());
         }
-        gSetupState.packageSettings.totalInstallBytes = 10000;
-        strcpy(gSetupState.packageTempFile, (work_ + "\\IL1.tmp").c_str());
+        settings_.totalInstallBytes = 10000;
+        workFile_ = work_ + "\\IL1.tmp";
+        run_ = {};
+        run_.settings = &settings_;
+        run_.packageTempFile = workFile_.c_str();
         gWatch = DialogWatch();
     }
 
@@ -218,14 +220,16 @@ protected:
         gWatch.answer = answer;
         HHOOK sent = SetWindowsHookExA(WH_CALLWNDPROC, WatchSent, nullptr, GetCurrentThreadId());
         HHOOK posted = SetWindowsHookExA(WH_GETMESSAGE, WatchPosted, nullptr, GetCurrentThreadId());
-        const int result = RunInstallDialog(nullptr, GetModuleHandleA(nullptr), "", 0);
+        const int result = RunInstallDialog(run_, GetModuleHandleA(nullptr), "", 0);
         UnhookWindowsHookEx(sent);
         UnhookWindowsHookEx(posted);
         return result;
     }
 
-    std::string work_, folder_;
+    std::string work_, folder_, workFile_;
     std::vector<cabwriter::Member> members_;
+    PackageSettings settings_;
+    RunContext run_;
 };
 
 TEST_F(InstallDialog, OkInstallsWhileTheBarRunsToItsEnd)
@@ -239,7 +243,7 @@ TEST_F(InstallDialog, OkInstallsWhileTheBarRunsToItsEnd)
     // Opening sets the position from the counters; then each file counts
     // whole when its extraction starts.
     EXPECT_EQ(gWatch.positions, (std::vector<int>{0, 1000, 4000, 10000}));
-    EXPECT_EQ(gSetupState.packageSettings.installedBytes, 10000u);
+    EXPECT_EQ(settings_.installedBytes, 10000u);
     EXPECT_EQ(ListFolder(folder_), (std::vector<std::string>{"one.txt", "sub", "two.txt"}));
     EXPECT_EQ(ReadFileBytes(folder_ + "\\sub\\three.txt"), ContentOf(members_[3]));
 }
@@ -263,7 +267,7 @@ TEST_F(InstallDialog, JapaneseDialogShowsTheJapaneseTemplate)
 
 TEST_F(InstallDialog, TotalOfZeroLeavesTheBarAtZero)
 {
-    gSetupState.packageSettings.totalInstallBytes = 0;
+    settings_.totalInstallBytes = 0;
 
     EXPECT_NE(Run(IDOK), 0);
 

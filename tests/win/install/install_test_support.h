@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
 #include "tools/cabwriter/cab_writer.h"
 
 inline std::vector<uint8_t> BytesOf(const std::string& text)

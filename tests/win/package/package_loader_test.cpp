@@ -1,7 +1,6 @@
 // The package loader on Windows: the temporary folder, the resource copied out
-// of a module, the settings and the cabinet read from the copy, and the file
-// operations underneath. The modules are stubs with a package that mkpackage's
-// library embedded, as setup.exe files get it.
+// of a module, and the settings and the cabinet read from the copy. The modules are stubs with a package that
+// mkpackage's library embedded, as setup.exe files get it.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <imagehlp.h>
@@ -10,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "package/file_ops.h"
 #include "package/package_format.h"
 #include "package/package_loader.h"
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
+#include "tests/host/common/random_bytes.h"
 #include "text/text_scan.h"
 #include "tools/common/pe_resources.h"
 #include "tools/mkpackage/package_writer.h"
@@ -32,15 +31,6 @@ std::vector<uint8_t> Bytes(const std::string& text)
 std::string Text(const std::vector<uint8_t>& bytes)
 {
     return std::string(bytes.begin(), bytes.end());
-}
-
-std::vector<uint8_t> RandomBytes(size_t size, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::vector<uint8_t> bytes(size);
-    for (uint8_t& byte : bytes)
-        byte = static_cast<uint8_t>(generator());
-    return bytes;
 }
 
 SettingsBlock Block(const std::string& name)
@@ -221,7 +211,7 @@ TEST_F(PackageLoader, ResourceCopyHoldsExactlyThePackageOfEitherProgramKind)
         // The system's own resource lookup agrees.
         HMODULE loaded = LoadLibraryExA(module.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(nullptr, loaded);
-        HRSRC resource = FindResourceA(loaded, MAKEINTRESOURCEA(104), MAKEINTRESOURCEA(10));
+        HRSRC resource = FindResourceA(loaded, MAKEINTRESOURCEA(kPackageResourceId), RT_RCDATA);
         ASSERT_NE(nullptr, resource);
         ASSERT_EQ(package.size(), SizeofResource(loaded, resource));
         const auto* data = static_cast<const uint8_t*>(LockResource(LoadResource(loaded, resource)));
@@ -316,44 +306,6 @@ TEST_F(PackageLoader, CabinetExtractionFailures)
     std::string module = ModuleWith(folder_, SETUP_STUB_PATH, package);
     std::string unwritable = folder_ + "\\no such folder\\cabinet.cab";
     EXPECT_EQ(0, ExtractPackageCabinet(unwritable.c_str(), module.c_str()));
-}
-
-TEST_F(PackageLoader, FileOperationsMoveWholeCountsInPieces)
-{
-    std::string path = folder_ + "\\data.bin";
-    std::vector<uint8_t> data = RandomBytes(200003, 11);
-    {
-        FileHandle file(CreateForWriting(path.c_str()));
-        ASSERT_TRUE(file.valid());
-        DWORD moved = 0;
-        ASSERT_EQ(1, WriteFully(file.get(), data.data(), static_cast<DWORD>(data.size()), &moved));
-        EXPECT_EQ(data.size(), moved);
-    }
-    {
-        FileHandle file(OpenForReading(path.c_str()));
-        ASSERT_TRUE(file.valid());
-        std::vector<uint8_t> read(data.size());
-        DWORD moved = 0;
-        ASSERT_EQ(1, SeekTo(file.get(), 70000));
-        ASSERT_EQ(1, ReadFully(file.get(), read.data(), 100000, &moved));
-        EXPECT_EQ(100000u, moved);
-        EXPECT_TRUE(std::equal(read.begin(), read.begin() + 100000, data.begin() + 70000));
-
-        // A read past the end moves what there is and fails.
-        ASSERT_EQ(1, SeekTo(file.get(), 150000));
-        EXPECT_EQ(0, ReadFully(file.get(), read.data(), 100000, &moved));
-        EXPECT_EQ(data.size() - 150000, moved);
-        EXPECT_EQ(0, SeekTo(file.get(), 0x80000000u));
-    }
-    // While another handle reads and lets others read, opening falls back to
-    // shared reading; while one writes, it fails.
-    FileHandle shared(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(shared.valid());
-    EXPECT_TRUE(FileHandle(OpenForReading(path.c_str())).valid());
-    FileHandle writer(
-        CreateFileA((path + "2").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(writer.valid());
-    EXPECT_FALSE(FileHandle(OpenForReading((path + "2").c_str())).valid());
 }
 
 }  // namespace

@@ -5,12 +5,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "package/package_format.h"
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
 #include "tools/mkpackage/manifest.h"
 #include "tools/mkpackage/product_builder.h"
 
@@ -121,13 +122,17 @@ TEST_F(SetupStub, UninstallerNameAddsTheRemovalOption)
     }
 }
 
-TEST_F(SetupStub, ExitCodeIsZeroWhateverTheEngineReturns)
+// An unattended caller learns the outcome from the engine's exit code.
+TEST_F(SetupStub, ExitCodeIsTheEngines)
 {
-    Set("SETUP_PROBE_EXIT", "7");
-    RunResult run = Run(Place(PROBE_STUB_PATH, "setup.exe"), {});
-    ASSERT_TRUE(run.started);
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_NE("", ReadFileBytes(report_));
+    for (const char* code : {"7", "0", "4"}) {
+        Set("SETUP_PROBE_EXIT", code);
+        DeleteFileA(report_.c_str());
+        RunResult run = Run(Place(PROBE_STUB_PATH, "setup.exe"), {"-Silent"});
+        ASSERT_TRUE(run.started);
+        EXPECT_EQ(static_cast<DWORD>(atoi(code)), run.exitCode);
+        EXPECT_NE("", ReadFileBytes(report_));
+    }
 }
 
 TEST_F(SetupStub, TakesTheNextNameWhileAnEngineCopyIsInUse)
@@ -153,6 +158,18 @@ TEST_F(SetupStub, EngineThatCannotStartGivesAPlainError)
     ASSERT_EQ(1u, run.boxes.size());
     EXPECT_EQ("setup.exe", run.boxes[0].Caption(CP_UTF8));
     EXPECT_EQ("The installer could not be started.", run.boxes[0].Text(CP_UTF8));
+    EXPECT_TRUE(ListFolder(installerTemp_).empty());
+}
+
+// A silent run waits for nobody: no box, and the failure's exit code.
+TEST_F(SetupStub, EngineThatCannotStartInASilentRunShowsNothingAndEndsWithOne)
+{
+    std::string stub = Place(BROKEN_STUB_PATH, "setup.exe");
+    RunResult run = Run(stub, {"-SetDir", "C:\\Tools", "-Silent"});
+    ASSERT_TRUE(run.started);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(1u, run.exitCode);
     EXPECT_TRUE(ListFolder(installerTemp_).empty());
 }
 

@@ -1,6 +1,6 @@
 #include "tests/win/ui/screen_capture.h"
 
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
 
 #include <algorithm>
 
@@ -56,9 +56,16 @@ std::string BitmapFileBytes(int width, int height, const std::function<Rgb(int, 
 
 Screenshot Screenshot::Capture()
 {
+    return CaptureArea({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+}
+
+Screenshot Screenshot::CaptureArea(const RECT& area)
+{
     Screenshot shot;
-    shot.width_ = GetSystemMetrics(SM_CXSCREEN);
-    shot.height_ = GetSystemMetrics(SM_CYSCREEN);
+    shot.width_ = std::max(0L, area.right - area.left);
+    shot.height_ = std::max(0L, area.bottom - area.top);
+    if (shot.width_ == 0 || shot.height_ == 0)
+        return shot;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = shot.width_;
@@ -71,7 +78,7 @@ Screenshot Screenshot::Capture()
     void* bits = nullptr;
     HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ previous = SelectObject(memory, section);
-    BitBlt(memory, 0, 0, shot.width_, shot.height_, screen, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, shot.width_, shot.height_, screen, area.left, area.top, SRCCOPY);
     GdiFlush();
     const auto* pixels = static_cast<const uint32_t*>(bits);
     shot.pixels_.assign(pixels, pixels + static_cast<size_t>(shot.width_) * shot.height_);

@@ -17,6 +17,8 @@ class Screenshot {
 public:
     // The primary screen as it is now.
     static Screenshot Capture();
+    // A rectangle of the screen (a window's frame, say) at its full size.
+    static Screenshot CaptureArea(const RECT& area);
 
     int Width() const { return width_; }
     int Height() const { return height_; }
@@ -25,6 +27,7 @@ public:
     int CountColour(Rgb colour, int left, int top, int right, int bottom) const;
     // Writes a 24-bit bitmap file; false on failure.
     bool SaveBmp(const std::string& path) const;
+    bool operator==(const Screenshot&) const = default;
 
 private:
     int width_ = 0, height_ = 0;

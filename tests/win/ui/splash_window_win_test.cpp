@@ -7,7 +7,6 @@
 #include <cstring>
 #include <string>
 
-#include "setup/setup_state.h"
 #include "tests/win/ui/screen_capture.h"
 #include "tests/win/ui/splash_test_picture.h"
 #include "text/bounded_text.h"
@@ -62,23 +61,21 @@ protected:
 
     void SetUp() override
     {
-        ZeroMemory(&gSetupState.packageSettings, sizeof gSetupState.packageSettings);
-        gSetupState.mainWindow = nullptr;
-        gSetupState.bitmapsReady = 0;
-        gSetupState.justExec = 0;
-        gSetupState.splashBitmap = nullptr;
-        gSetupState.splashMask = nullptr;
+        settings_ = {};
+        content_ = {0, nullptr, nullptr, &settings_};
+        hidden_ = 0;
+        window_ = nullptr;
     }
 
     void TearDown() override
     {
-        if (gSetupState.mainWindow != nullptr && IsWindow(gSetupState.mainWindow))
-            DestroyWindow(gSetupState.mainWindow);
+        if (window_ != nullptr && IsWindow(window_))
+            DestroyWindow(window_);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         }
-        FreeSplashDib(gSetupState.splashBitmap);
-        FreeSplashDib(gSetupState.splashMask);
+        FreeSplashDib(content_.bitmap);
+        FreeSplashDib(content_.mask);
     }
 
     static void SetTexts(SetupInfo& info, const char* name, const char* version, const char* note)
@@ -90,14 +87,14 @@ protected:
 
     HWND Create(int showCommand = SW_SHOWNORMAL)
     {
-        CreateSplashWindow(GetModuleHandleA(nullptr), showCommand);
-        return gSetupState.mainWindow;
+        window_ = CreateSplashWindow(GetModuleHandleA(nullptr), showCommand, hidden_, content_);
+        return window_;
     }
 
     // As the driver does once the bitmap step is over.
-    static void ShowBitmapStep(HWND window)
+    void ShowBitmapStep(HWND window)
     {
-        gSetupState.bitmapsReady = 1;
+        content_.ready = 1;
         InvalidateRect(window, nullptr, FALSE);
     }
 
@@ -122,6 +119,12 @@ protected:
         EXPECT_EQ(onScreen, inBand) << "no red outside rows " << top << " to " << bottom << " from x " << left;
         EXPECT_GT(shot.CountColour(kYellow, left, top, client.right, bottom), 0) << "with its yellow shadow";
     }
+
+    // What the driver owns and hands the window.
+    PackageSettings settings_;
+    SplashContent content_;
+    int hidden_;
+    HWND window_;
 };
 
 TEST_F(SplashWindowTest, ClassHasTheIconAndNoCursor)
@@ -182,7 +185,7 @@ TEST_F(SplashWindowTest, CoversTheScreenWithTheGradient)
 
 TEST_F(SplashWindowTest, ShowsTheProductTextsAfterTheBitmapStep)
 {
-    SetTexts(gSetupState.packageSettings.english, "Sample Product", "Version 1.0", "");
+    SetTexts(settings_.english, "Sample Product", "Version 1.0", "");
     HWND window = Create();
     ASSERT_NE(window, nullptr);
     ShowBitmapStep(window);
@@ -206,7 +209,7 @@ TEST_F(SplashWindowTest, ShowsTheProductTextsAfterTheBitmapStep)
 
 TEST_F(SplashWindowTest, EmptyNameShowsNoTextsAtAll)
 {
-    SetTexts(gSetupState.packageSettings.english, "", "Version 1.0", "A note");
+    SetTexts(settings_.english, "", "Version 1.0", "A note");
     HWND window = Create();
     ShowBitmapStep(window);
     const RECT client = ClientRectOnScreen(window);
@@ -221,11 +224,11 @@ TEST_F(SplashWindowTest, ShowsThePictureOverItsMask)
     const std::string folder = ScreenshotFolder();
     ASSERT_TRUE(WriteBitmapFile(folder + "\\picture.bmp", kTestPictureWidth, kTestPictureHeight, TestPicturePixel));
     ASSERT_TRUE(WriteBitmapFile(folder + "\\mask.bmp", kTestPictureWidth, kTestPictureHeight, TestMaskPixel));
-    gSetupState.splashBitmap = LoadSplashDib((folder + "\\picture.bmp").c_str());
-    gSetupState.splashMask = LoadSplashDib((folder + "\\mask.bmp").c_str());
-    ASSERT_NE(gSetupState.splashBitmap, nullptr);
-    ASSERT_NE(gSetupState.splashMask, nullptr);
-    SetTexts(gSetupState.packageSettings.english, "Sample Product", "Version 1.0", "");
+    content_.bitmap = LoadSplashDib((folder + "\\picture.bmp").c_str());
+    content_.mask = LoadSplashDib((folder + "\\mask.bmp").c_str());
+    ASSERT_NE(content_.bitmap, nullptr);
+    ASSERT_NE(content_.mask, nullptr);
+    SetTexts(settings_.english, "Sample Product", "Version 1.0", "");
     HWND window = Create();
     ShowBitmapStep(window);
 
@@ -250,9 +253,9 @@ TEST_F(SplashWindowTest, PictureWithoutMaskShowsTheTexts)
     const std::string folder = ScreenshotFolder();
     ASSERT_TRUE(
         WriteBitmapFile(folder + "\\lonely-picture.bmp", kTestPictureWidth, kTestPictureHeight, TestPicturePixel));
-    gSetupState.splashBitmap = LoadSplashDib((folder + "\\lonely-picture.bmp").c_str());
-    ASSERT_NE(gSetupState.splashBitmap, nullptr);
-    SetTexts(gSetupState.packageSettings.english, "Sample Product", "Version 1.0", "");
+    content_.bitmap = LoadSplashDib((folder + "\\lonely-picture.bmp").c_str());
+    ASSERT_NE(content_.bitmap, nullptr);
+    SetTexts(settings_.english, "Sample Product", "Version 1.0", "");
     HWND window = Create();
     ShowBitmapStep(window);
     const RECT client = ClientRectOnScreen(window);
@@ -263,7 +266,7 @@ TEST_F(SplashWindowTest, PictureWithoutMaskShowsTheTexts)
 
 TEST_F(SplashWindowTest, RunOnlyModeNeverShowsTheWindow)
 {
-    gSetupState.justExec = 1;
+    hidden_ = 1;
     gShowAttempts = 0;
     gHook = SetWindowsHookExA(WH_CALLWNDPROC, WatchShowing, nullptr, GetCurrentThreadId());
     ASSERT_NE(gHook, nullptr);
@@ -299,7 +302,6 @@ TEST_F(SplashWindowTest, ClosingDestroysTheWindowAndPostsTheQuitRequest)
     EXPECT_TRUE(quit);
     EXPECT_EQ(msg.wParam, 0u);
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(gSetupState.mainWindow, window) << "the handle is kept after the window is gone";
 }
 
 // The interface language is asked at every paint: under a Japanese locale the
@@ -307,8 +309,8 @@ TEST_F(SplashWindowTest, ClosingDestroysTheWindowAndPostsTheQuitRequest)
 TEST_F(SplashWindowTest, JapaneseInterfaceShowsTheJapaneseBlock)
 {
     // The English name is long and so drawn small; the Japanese one is short and large.
-    SetTexts(gSetupState.packageSettings.english, "A Sample Product With A Rather Long Name", "Version 1.0", "");
-    SetTexts(gSetupState.packageSettings.japanese, "JP", "Version 1.0", "");
+    SetTexts(settings_.english, "A Sample Product With A Rather Long Name", "Version 1.0", "");
+    SetTexts(settings_.japanese, "JP", "Version 1.0", "");
     HWND window = Create();
     ShowBitmapStep(window);
     const RECT client = ClientRectOnScreen(window);
@@ -317,7 +319,7 @@ TEST_F(SplashWindowTest, JapaneseInterfaceShowsTheJapaneseBlock)
     Keep(shot, "splash-texts-japanese-block");
     ExpectNameWhereLaidOut(shot, client, strlen("JP"));
     const SplashTextLayout english = LayOutSplashTexts(0, 0, client.right - client.left, client.bottom - client.top,
-                                                       strlen(gSetupState.packageSettings.english.productName), 11, 0);
+                                                       strlen(settings_.english.productName), 11, 0);
     const int belowEnglishBand = client.top + english.name.y + english.nameHeight + 10;
     EXPECT_GT(shot.CountColour(kRed, client.left, belowEnglishBand, client.right, client.bottom), 500)
         << "the large letters of the Japanese block's name";

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "setup/setup_state.h"
-#include "tests/e2e/bench/scenario.h"
+#include "tests/e2e/harness/scenario.h"
 #include "uninstall/registry_removal.h"
 
 namespace {
@@ -31,13 +30,12 @@ void DeleteTreeForTest(HKEY root, const std::string& key)
     SHDeleteKeyA(root, key.c_str());
 }
 
-// Each test plants under one root, chosen through the run's options.
+// Each test plants under one root, the run's registry root of a machine-wide
+// or a per-user run.
 class RegistryRemoval : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
     {
-        gSetupState.forceAdmin = GetParam() ? 1 : 0;
-        gSetupState.forceUser = GetParam() ? 0 : 1;
         root_ = GetParam() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
         DeleteTreeForTest(root_, Product());
         DeleteTreeForTest(root_, kUninstall + "\\Registry Test Neighbour");
@@ -48,7 +46,6 @@ protected:
         EXPECT_TRUE(RegistryKeyExists(root_, kUninstall + "\\Registry Test Neighbour"));
         DeleteTreeForTest(root_, kUninstall + "\\Registry Test Neighbour");
         DeleteTreeForTest(root_, Product());
-        gSetupState.forceAdmin = gSetupState.forceUser = 0;
     }
 
     static std::string Product(const std::string& tail = "") { return kUninstall + "\\Registry Test" + tail; }
@@ -66,7 +63,7 @@ TEST_P(RegistryRemoval, ProductKeyGoesWithItsFileListValuesAndSubkeys)
     SetString(root_, Product("\\second"), "v", "2");
     SetString(root_, Product("\\second"), "", "default value");
 
-    EXPECT_EQ(DeleteRegistryTree(kUninstall.c_str(), "Registry Test"), 1);
+    EXPECT_EQ(DeleteRegistryTree(root_, kUninstall.c_str(), "Registry Test"), 1);
 
     EXPECT_FALSE(RegistryKeyExists(root_, Product()));
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE == root_ ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, Product()));
@@ -78,20 +75,20 @@ TEST_P(RegistryRemoval, ValueTooLongToReadDoesNotKeepTheKey)
     SetString(root_, Product(), "Long", std::string(3000, 'x'));
     SetString(root_, Product(), "ZLast", "after the long one");
 
-    EXPECT_EQ(DeleteValues(Product().c_str()), 1);
+    EXPECT_EQ(DeleteValues(root_, Product().c_str()), 1);
     std::string value;
     EXPECT_TRUE(ReadRegistryString(root_, Product(), "Long", value)) << "the visit ends at the long value";
 
-    EXPECT_EQ(DeleteRegistryTree(kUninstall.c_str(), "Registry Test"), 1);
+    EXPECT_EQ(DeleteRegistryTree(root_, kUninstall.c_str(), "Registry Test"), 1);
     EXPECT_FALSE(RegistryKeyExists(root_, Product()));
 }
 
 TEST_P(RegistryRemoval, MissingKeysCountAsRemoved)
 {
-    EXPECT_EQ(DeleteRegistryTree(kUninstall.c_str(), "Registry Test"), 1);
-    EXPECT_EQ(DeleteRegistryTree("SOFTWARE\\No Such Vendor", "Registry Test"), 1);
-    EXPECT_EQ(DeleteSubkeys(Product().c_str()), 1);
-    EXPECT_EQ(DeleteValues(Product().c_str()), 1);
+    EXPECT_EQ(DeleteRegistryTree(root_, kUninstall.c_str(), "Registry Test"), 1);
+    EXPECT_EQ(DeleteRegistryTree(root_, "SOFTWARE\\No Such Vendor", "Registry Test"), 1);
+    EXPECT_EQ(DeleteSubkeys(root_, Product().c_str()), 1);
+    EXPECT_EQ(DeleteValues(root_, Product().c_str()), 1);
 }
 
 TEST_P(RegistryRemoval, SubkeysAndValuesOnTheirOwn)
@@ -100,13 +97,13 @@ TEST_P(RegistryRemoval, SubkeysAndValuesOnTheirOwn)
     SetString(root_, Product("\\a"), "v", "1");
     SetString(root_, Product("\\b\\c"), "v", "1");
 
-    EXPECT_EQ(DeleteSubkeys(Product().c_str()), 1);
+    EXPECT_EQ(DeleteSubkeys(root_, Product().c_str()), 1);
     EXPECT_FALSE(RegistryKeyExists(root_, Product("\\a")));
     EXPECT_FALSE(RegistryKeyExists(root_, Product("\\b")));
     std::string value;
     EXPECT_TRUE(ReadRegistryString(root_, Product(), "DisplayName", value));
 
-    EXPECT_EQ(DeleteValues(Product().c_str()), 1);
+    EXPECT_EQ(DeleteValues(root_, Product().c_str()), 1);
     EXPECT_FALSE(ReadRegistryString(root_, Product(), "DisplayName", value));
     EXPECT_TRUE(RegistryKeyExists(root_, Product()));
 }

@@ -1,0 +1,12 @@
+#include "system/message_pump.h"
+
+#include <windows.h>
+
+void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
