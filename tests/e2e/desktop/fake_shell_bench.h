@@ -118,19 +118,7 @@ public:
     FakeShell& operator=(const FakeShell&) = delete;
     bool ready() const { return ready_; }
     // Read while the shell may be writing: both sides share the file.
-    std::vector<std::string> Log() const
-    {
-        HANDLE file = CreateFileA(log_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return {};
-        std::string bytes(GetFileSize(file, nullptr), '\0');
-        DWORD read = 0;
-        ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-        CloseHandle(file);
-        bytes.resize(read);
-        return Lines(bytes);
-    }
+    std::vector<std::string> Log() const { return Lines(ReadFileBytes(log_, FILE_SHARE_READ | FILE_SHARE_WRITE)); }
 
 private:
     bool IsReady() const

@@ -206,9 +206,9 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes)
     return ok && written == bytes.size();
 }
 
-std::string ReadFileBytes(const std::string& path)
+std::string ReadFileBytes(const std::string& path, DWORD share)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return {};
     std::string bytes(GetFileSize(file, nullptr), '\0');

@@ -67,7 +67,8 @@ std::string FreshFolder(const std::string& name);
 // Files.
 bool FileExists(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
-std::string ReadFileBytes(const std::string& path);
+// Another program may hold the file open; share says what it may do meanwhile.
+std::string ReadFileBytes(const std::string& path, DWORD share = FILE_SHARE_READ);
 std::vector<std::string> ListFolder(const std::string& folder);  // names, without . and ..
 
 // A folder link: Wine can neither make nor delete one itself, so the host's

@@ -62,3 +62,22 @@ RawCabinet StoredCabinet(const std::vector<std::pair<std::string, std::vector<ui
 // The checksum field a block with this data and header would carry.
 uint32_t BlockChecksum(const std::vector<uint8_t>& data, uint16_t uncompressedSize,
                        const std::vector<uint8_t>& reserve);
+
+// A stored cabinet with one small member per case, named and stamped as the
+// case says (its name, date, time and attributes fields).
+template <typename Cases>
+RawCabinet StampedCabinet(const Cases& cases)
+{
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> members;
+    for (const auto& c : cases)
+        members.push_back({c.name, Pattern(16, 9)});
+    RawCabinet cabinet = StoredCabinet(members);
+    RawFile* file = cabinet.files.data();
+    for (const auto& c : cases) {
+        file->date = c.date;
+        file->time = c.time;
+        file->attributes = c.attributes;
+        ++file;
+    }
+    return cabinet;
+}

@@ -17,29 +17,16 @@
 #include <vector>
 
 #include "tests/host/cab/cab_builder.h"
+#include "tests/host/common/scratch_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path Scratch(const std::string& name)
-{
-    fs::path folder = fs::path(ENGINE_BINARY_DIR) / "tests/host/cabtool/scratch" / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
 void WriteCabinet(const fs::path& path, const RawCabinet& cabinet)
 {
     const std::vector<uint8_t> bytes = BuildCabinet(cabinet);
-    WriteBytes(path, std::string(bytes.begin(), bytes.end()));
+    WriteAll(path, bytes);
 }
 
 std::string ReadBytes(const fs::path& path)
@@ -92,12 +79,12 @@ std::string Text(const std::vector<uint8_t>& bytes)
 
 TEST(CabtoolCreate, InputsThatAreNoReadableFilesAreRefusedByName)
 {
-    const fs::path folder = Scratch("create");
+    const fs::path folder = EmptyScratchFolder("tests/host/cabtool/scratch", "create");
     fs::create_directories(folder / "folder");
-    WriteBytes(folder / "folder/inside.txt", "x");
+    WriteAll(folder / "folder/inside.txt", "x");
     ASSERT_EQ(0, mkfifo((folder / "pipe").c_str(), 0600));
     fs::create_symlink("/proc/self/mem", folder / "unreadable");  // opens, but reading it fails
-    WriteBytes(folder / "good.txt", "good");
+    WriteAll(folder / "good.txt", "good");
     struct {
         std::string input;
         const char* message;
@@ -148,7 +135,7 @@ TEST(CabtoolExtract, NamesTheInstallerRefusesWriteNothing)
         {"esc\x1B[31mred.txt", "esc\\x1B[31mred.txt"},
         {"del\x7F.txt", "del\\x7F.txt"},
     };
-    const fs::path folder = Scratch("refused");
+    const fs::path folder = EmptyScratchFolder("tests/host/cabtool/scratch", "refused");
     for (const auto& c : cases) {
         WriteCabinet(folder / "in.cab", StoredCabinet({{"good.txt", Pattern(50, 1)}, {c.name, Pattern(60, 2)}}));
         fs::remove_all(folder / "out");
@@ -165,7 +152,7 @@ TEST(CabtoolExtract, NamesTheInstallerRefusesWriteNothing)
 
 TEST(CabtoolExtract, NamesTheInstallerAcceptsAreWrittenBelowTheDestination)
 {
-    const fs::path folder = Scratch("accepted");
+    const fs::path folder = EmptyScratchFolder("tests/host/cabtool/scratch", "accepted");
     WriteCabinet(folder / "in.cab", StoredCabinet({{"top.txt", Pattern(10, 1)},
                                                    {"sub\\deeper\\file.txt", Pattern(20, 2)},
                                                    {"sub/slashed.txt", Pattern(30, 3)},
@@ -201,16 +188,8 @@ TEST(CabtoolExtract, MembersKeepTheirTimeAndReadOnlyBit)
         {"no day.txt", 0, 0, 0x01, nullptr, true},
         {"month 13.txt", 21 << 9 | 13 << 5 | 1, 0, 0x20, nullptr, false},
     };
-    const fs::path folder = Scratch("stamps");
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> members;
-    for (const auto& c : cases)
-        members.push_back({c.name, Pattern(12, 7)});
-    RawCabinet cabinet = StoredCabinet(members);
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        cabinet.files[i].date = cases[i].date;
-        cabinet.files[i].time = cases[i].time;
-        cabinet.files[i].attributes = cases[i].attributes;
-    }
+    const fs::path folder = EmptyScratchFolder("tests/host/cabtool/scratch", "stamps");
+    const RawCabinet cabinet = StampedCabinet(cases);
     WriteCabinet(folder / "in.cab", cabinet);
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
@@ -258,7 +237,7 @@ TEST(CabtoolExtract, NamesAreReadInTheChosenCodePage)
         {"\x81.txt", nullptr, nullptr},       // no character of code page 1252
         {"\x95", "932", nullptr},             // a lead byte without its trail byte
     };
-    const fs::path folder = Scratch("code-page");
+    const fs::path folder = EmptyScratchFolder("tests/host/cabtool/scratch", "code-page");
     for (const auto& c : cases) {
         WriteCabinet(folder / "in.cab", StoredCabinet({{c.name, Pattern(40, 7)}}));
         fs::remove_all(folder / "out");
@@ -313,7 +292,7 @@ TEST(CabtoolExtract, NamesAreReadInTheChosenCodePage)
 
 TEST(CabtoolExtract, NamedMembersMustBeInTheCabinet)
 {
-    const fs::path folder = Scratch("named");
+    const fs::path folder = EmptyScratchFolder("tests/host/cabtool/scratch", "named");
     WriteCabinet(folder / "in.cab", StoredCabinet({{"a.txt", Pattern(10, 1)}, {"sub\\b.txt", Pattern(20, 2)}}));
     ToolRun run = Cabtool(folder, {"extract", "in.cab", "out", "a.txt", "no-such"});
     EXPECT_EQ(1, run.exitCode) << run.output;
@@ -330,7 +309,7 @@ TEST(CabtoolExtract, NamedMembersMustBeInTheCabinet)
 // A damaged cabinet is found out before the first member is written.
 TEST(CabtoolExtract, DamageIsFoundBeforeAnythingIsWritten)
 {
-    const fs::path folder = Scratch("damaged");
+    const fs::path folder = EmptyScratchFolder("tests/host/cabtool/scratch", "damaged");
     ToolRun run = Cabtool(folder, {"extract", ENGINE_TESTDATA_DIR "/cabs/bad_folderindex.cab", "out"});
     EXPECT_EQ(1, run.exitCode) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("CorruptCabinet")) << run.output;
@@ -399,7 +378,7 @@ private:
 
 TEST(CabtoolExtract, TheNextCabinetIsLookedUpBesideTheFirstByItsFileName)
 {
-    const fs::path folder = Scratch("set");
+    const fs::path folder = EmptyScratchFolder("tests/host/cabtool/scratch", "set");
     const fs::path elsewhere = folder / "elsewhere";
     fs::create_directories(elsewhere);
     fs::create_directories(folder / "set");

@@ -18,19 +18,12 @@
 #include "tools/mkpackage/manifest.h"
 #include "tools/mkpackage/product_builder.h"
 #include "tools/mkpackage/text_conversion.h"
+#include "tests/host/common/scratch_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace mkpackage;
-
-fs::path Scratch(const std::string& name)
-{
-    fs::path folder = fs::path(ENGINE_BINARY_DIR) / "tests/host/package/manifest_scratch" / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
 
 void WriteText(const fs::path& path, const std::string& text)
 {
@@ -81,7 +74,7 @@ struct Product {
 
 Product MakeProduct(const std::string& name, const std::string& manifestText)
 {
-    Product product{Scratch(name), {}};
+    Product product{EmptyScratchFolder("tests/host/mkpackage/manifest_scratch", name), {}};
     product.manifest = product.folder / "manifest.json";
     WriteText(product.manifest, manifestText);
     WriteText(product.folder / "content/bin/app.exe", std::string(70000, 'A') + "end");
@@ -220,7 +213,7 @@ TEST(Manifest, CabinetUnpacksToTheContentWithCabextract)
 
 TEST(Manifest, MembersComeInAStableOrderWithTheirDates)
 {
-    fs::path content = Scratch("order") / "content";
+    fs::path content = EmptyScratchFolder("tests/host/mkpackage/manifest_scratch", "order") / "content";
     for (const char* name : {"b.txt", "A.txt", "c/z.txt", "c/a.txt", "B2.txt"})
         WriteText(content / name, name);
     Diagnostics d;
@@ -550,7 +543,7 @@ TEST(Content, NamesWindowsOrTheInstallerCannotTakeAreErrors)
         {"日本.txt", FileNameEncoding::kWindows1252, "Windows-1252"},
     };
     for (const auto& c : cases) {
-        fs::path content = Scratch("names") / "content";
+        fs::path content = EmptyScratchFolder("tests/host/mkpackage/manifest_scratch", "names") / "content";
         WriteText(content / c.file, "x");
         Diagnostics d;
         std::vector<ContentFile> files;
@@ -563,7 +556,7 @@ TEST(Content, NamesWindowsOrTheInstallerCannotTakeAreErrors)
             EXPECT_NE(std::string::npos, d.errors[0].find(c.what)) << c.file << ": " << d.errors[0];
         }
     }
-    fs::path content = Scratch("shift-jis") / "content";
+    fs::path content = EmptyScratchFolder("tests/host/mkpackage/manifest_scratch", "shift-jis") / "content";
     WriteText(content / "表/示.txt", "x");
     Diagnostics d;
     std::vector<ContentFile> files;
@@ -598,7 +591,7 @@ TEST(Content, NonAsciiNamesWarnAboutTheirCodePage)
         {"ascii-in-sjis", {"a.txt", "b/c.txt"}, FileNameEncoding::kShiftJis, nullptr},
     };
     for (const auto& c : cases) {
-        fs::path content = Scratch(c.name) / "content";
+        fs::path content = EmptyScratchFolder("tests/host/mkpackage/manifest_scratch", c.name) / "content";
         for (const char* file : c.files)
             WriteText(content / PathFromUtf8(file), "x");
         Diagnostics d;
@@ -615,7 +608,7 @@ TEST(Content, NonAsciiNamesWarnAboutTheirCodePage)
 
 TEST(Content, NamesDifferingOnlyInCaseAndLongNamesAreErrors)
 {
-    fs::path content = Scratch("case") / "content";
+    fs::path content = EmptyScratchFolder("tests/host/mkpackage/manifest_scratch", "case") / "content";
     WriteText(content / "Read.me", "1");
     WriteText(content / "READ.ME", "2");
     Diagnostics d;
@@ -624,7 +617,7 @@ TEST(Content, NamesDifferingOnlyInCaseAndLongNamesAreErrors)
     ASSERT_EQ(1u, d.errors.size());
     EXPECT_NE(std::string::npos, d.errors[0].find("only in letter case"));
 
-    content = Scratch("long") / "content";
+    content = EmptyScratchFolder("tests/host/mkpackage/manifest_scratch", "long") / "content";
     WriteText(content / std::string(200, 'a') / std::string(54, 'b'), "x");  // 255 bytes with the backslash
     d = {};
     EXPECT_TRUE(ScanContent(content, FileNameEncoding::kAscii, files, d));
@@ -646,7 +639,7 @@ TEST(Content, FilesAndFoldersDifferingOnlyInCaseAreErrors)
         {"sub/Same/a.txt", "sub/same"},
     };
     for (const auto& c : cases) {
-        fs::path content = Scratch("case-kinds") / "content";
+        fs::path content = EmptyScratchFolder("tests/host/mkpackage/manifest_scratch", "case-kinds") / "content";
         WriteText(content / c.first, "1");
         WriteText(content / c.second, "2");
         Diagnostics d;
@@ -661,7 +654,7 @@ TEST(Content, FilesAndFoldersDifferingOnlyInCaseAreErrors)
 // named by the link; every other link is an error that names its target.
 TEST(Content, SymbolicLinksAreFollowedOnlyInsideTheContent)
 {
-    fs::path content = Scratch("links") / "content";
+    fs::path content = EmptyScratchFolder("tests/host/mkpackage/manifest_scratch", "links") / "content";
     WriteText(content / "real/file.txt", "real");
     fs::create_symlink("real/file.txt", content / "filelink");
     fs::create_symlink("real", content / "dirlink");
@@ -677,7 +670,7 @@ TEST(Content, SymbolicLinksAreFollowedOnlyInsideTheContent)
     }
     EXPECT_EQ((std::vector<std::string>{"deeper\\up.txt", "dirlink\\file.txt", "filelink", "real\\file.txt"}), names);
 
-    fs::path outside = Scratch("links-outside");
+    fs::path outside = EmptyScratchFolder("tests/host/mkpackage/manifest_scratch", "links-outside");
     WriteText(outside / "secret.txt", "secret");
     struct {
         const char* link;
@@ -694,7 +687,7 @@ TEST(Content, SymbolicLinksAreFollowedOnlyInsideTheContent)
         {"sub/deep/top", "../..", "is a link loop"},
     };
     for (const auto& c : cases) {
-        content = Scratch("links") / "content";
+        content = EmptyScratchFolder("tests/host/mkpackage/manifest_scratch", "links") / "content";
         WriteText(content / "a.txt", "a");
         fs::create_directories((content / c.link).parent_path());
         fs::create_symlink(c.target, content / c.link);
@@ -775,7 +768,7 @@ TEST(Splash, OnlyBitmapsTheInstallerCanDrawPass)
         {"colours-important count", important, "expects them"},
         {"cut pixels", Bitmap(40, 40, 24).substr(0, 3000), "shorter than its pixels"},
     };
-    fs::path folder = Scratch("splash");
+    fs::path folder = EmptyScratchFolder("tests/host/mkpackage/manifest_scratch", "splash");
     for (const auto& c : cases) {
         WriteText(folder / "picture.bmp", c.bytes);
         Diagnostics d;

@@ -19,6 +19,7 @@
 #include "tests/host/mkpackage/res_file.h"
 #include "text/little_endian.h"
 #include "tools/common/pe_resources.h"
+#include "tests/host/common/scratch_files.h"
 
 namespace {
 
@@ -37,18 +38,6 @@ const Fixture kFixtures[] = {
     {"PE32+ without resources", PE_FIXTURE_BARE, "x86_64-w64-mingw32-", false},
     {"PE32 with a symbol table", PE_FIXTURE_SYMBOLS, "i686-w64-mingw32-", true},
 };
-
-std::vector<uint8_t> ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const fs::path& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 std::string Run(const std::string& command)
 {
@@ -84,7 +73,7 @@ std::string RelocationListing(const Fixture& fixture, const fs::path& program)
 
 fs::path ScratchFolder()
 {
-    fs::path folder = fs::path(ENGINE_BINARY_DIR) / "tests/host/package/pe_scratch";
+    fs::path folder = fs::path(ENGINE_BINARY_DIR) / "tests/host/mkpackage/pe_scratch";
     fs::create_directories(folder);
     return folder;
 }

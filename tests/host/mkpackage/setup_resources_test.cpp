@@ -20,36 +20,12 @@
 #include "tests/host/mkpackage/res_file.h"
 #include "tools/common/pe_resources.h"
 #include "tools/mkpackage/setup_resources.h"
+#include "tests/host/common/scratch_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace mkpackage;
-
-fs::path Scratch(const std::string& name)
-{
-    fs::path folder = fs::path(ENGINE_BINARY_DIR) / "tests/host/mkpackage/setup_scratch" / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
-std::vector<uint8_t> ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-void WriteAll(const fs::path& path, const std::vector<uint8_t>& bytes)
-{
-    WriteAll(path, std::string(bytes.begin(), bytes.end()));
-}
 
 std::string Quoted(const std::string& text)
 {
@@ -130,7 +106,7 @@ const std::vector<uint8_t> kPackage = {'p', 'a', 'c', 'k', 'a', 'g', 'e'};
 // beginning too short to hold the resource directory.
 TEST(SetupResources, StreamedSetupIsTheOneBuiltInMemoryAndReadsBack)
 {
-    const fs::path folder = Scratch("streamed");
+    const fs::path folder = EmptyScratchFolder("tests/host/mkpackage/setup_scratch", "streamed");
     std::vector<uint8_t> package(200001);
     for (size_t i = 0; i < package.size(); ++i)
         package[i] = static_cast<uint8_t>(i * 13 + i / 509);
@@ -180,7 +156,7 @@ TEST(SetupResources, ExecutionLevelFollowsTheRightsThePackageNeeds)
         {"Japanese needs rights", 1, 0, "requireAdministrator"},
         {"both need rights", 0, 0, "requireAdministrator"},
     };
-    const fs::path folder = Scratch("level");
+    const fs::path folder = EmptyScratchFolder("tests/host/mkpackage/setup_scratch", "level");
     for (const auto& c : cases) {
         Manifest manifest;
         manifest.english.okIfNotAdmin = c.englishOk;
@@ -217,7 +193,7 @@ TEST(SetupResources, ExecutionLevelFollowsTheRightsThePackageNeeds)
 // 1.2.3.4) and carries both languages' texts and the numeric version.
 TEST(SetupResources, VersionResourceReadsBackWithBothLanguages)
 {
-    const fs::path folder = Scratch("version");
+    const fs::path folder = EmptyScratchFolder("tests/host/mkpackage/setup_scratch", "version");
     std::vector<uint8_t> setup;
     std::string error;
     ASSERT_TRUE(BuildSetup(ReadAll(PE_FIXTURE_PE32PLUS), kPackage, SampleIdentity(), setup, error)) << error;
@@ -259,7 +235,7 @@ TEST(SetupResources, EmptyVersionTextsAreLeftOut)
 // resources and their directory the stub's icon group.
 TEST(SetupResources, IconReplacesTheStubsOwn)
 {
-    const fs::path folder = Scratch("icon");
+    const fs::path folder = EmptyScratchFolder("tests/host/mkpackage/setup_scratch", "icon");
     // A stub with an icon of its own, made by windres.
     WriteAll(folder / "own.ico", IconFile({32}, 0xFF0000));
     WriteAll(folder / "stub.rc", std::string("7 ICON \"") + (folder / "own.ico").string() + "\"\n");
@@ -355,7 +331,7 @@ struct Product {
 
 Product MakeProduct(const std::string& name, const std::string& extraKeys = "")
 {
-    Product product{Scratch(name), {}, {}, ReadAll(PE_FIXTURE_PE32)};
+    Product product{EmptyScratchFolder("tests/host/mkpackage/setup_scratch", name), {}, {}, ReadAll(PE_FIXTURE_PE32)};
     product.manifest = product.folder / "manifest.json";
     product.stub = product.folder / "stub.exe";
     fs::create_directories(product.folder / "content");

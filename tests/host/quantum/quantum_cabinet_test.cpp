@@ -16,6 +16,7 @@
 #include "tools/cabtool/cab_file_io.h"
 #include "tools/cabwriter/cab_writer.h"
 #include "tools/quantum/quantum_compressor.h"
+#include "tests/host/common/scratch_files.h"
 
 namespace fs = std::filesystem;
 
@@ -33,22 +34,7 @@ fs::path WorkFolder()
         if (c == '/')
             c = '_';
     }
-    const fs::path folder = fs::path(ENGINE_BINARY_DIR) / "quantum_test_work" / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
-std::vector<uint8_t> ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const fs::path& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return EmptyScratchFolder("quantum_test_work", name);
 }
 
 // --- the engine's reader, writing members to memory -------------------------

@@ -72,15 +72,7 @@ TEST(CabtoolWin, FilesKeepTheirMembersTimesAndAttributes)
         {"plain.txt", 15 << 9 | 1 << 5 | 1, 0, 0x00, 0},
     };
     const std::string folder = FreshFolder("cabtool-stamps");
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> members;
-    for (const auto& c : cases)
-        members.push_back({c.name, Pattern(16, 9)});
-    RawCabinet cabinet = StoredCabinet(members);
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        cabinet.files[i].date = cases[i].date;
-        cabinet.files[i].time = cases[i].time;
-        cabinet.files[i].attributes = cases[i].attributes;
-    }
+    const RawCabinet cabinet = StampedCabinet(cases);
     ASSERT_TRUE(WriteFileBytes(folder + "\\in.cab", Text(BuildCabinet(cabinet))));
     for (int round = 0; round < 2; ++round) {
         RunSpec spec;
