@@ -123,20 +123,20 @@ private:
     bool initialised_;
 };
 
-int SaveShellLink(const wchar_t* linkPath, const char* target, const char* workingFolder, const char* arguments)
+HRESULT SaveShellLink(const wchar_t* linkPath, const char* target, const char* workingFolder, const char* arguments)
 {
     ComPointer<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out())))
-        return 0;
+    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out());
+    if (FAILED(result))
+        return result;
     link->SetPath(target);
     if (workingFolder != nullptr)
         link->SetWorkingDirectory(workingFolder);
     if (arguments != nullptr && arguments[0] != '\0')
         link->SetArguments(arguments);
     ComPointer<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.out())))
-        return 0;
-    return file->Save(linkPath, TRUE) == S_OK ? 1 : 0;
+    result = link->QueryInterface(IID_IPersistFile, file.out());
+    return FAILED(result) ? result : file->Save(linkPath, TRUE);
 }
 
 // A required file of the package that is missing: its own message, with the
@@ -386,7 +386,13 @@ int CreateShortcut(const char* linkPath, const char* target, const char* working
     wchar_t wideLink[kLinkNameWideSize];
     if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, linkPath, -1, wideLink, kLinkNameWideSize) == 0)
         return 0;
-    return SaveShellLink(wideLink, target, workingFolder, arguments);
+    // The shell reports through its result, not the thread's last error:
+    // the result becomes the last error, for the log.
+    const HRESULT result = SaveShellLink(wideLink, target, workingFolder, arguments);
+    if (result == S_OK)
+        return 1;
+    SetLastError(static_cast<DWORD>(FAILED(result) ? result : E_FAIL));
+    return 0;
 }
 
 int WriteUninstallEntry(const RunContext& run, const char* productName, const char* productVersion,

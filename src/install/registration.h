@@ -35,7 +35,8 @@ void GetSpecialFolderPath(int folderId, char* out, size_t size);
 int CreateProductShortcuts(const SetupInfo& info, const char* installFolder, const char* startMenuFolder, RunLog* log);
 
 // Saves a shell link at linkPath to target, with the working folder and the
-// arguments when they are given. 1 when the file was saved.
+// arguments when they are given. 1 when the file was saved; otherwise 0, and
+// the last error says why (the shell's result when the shell refused).
 int CreateShortcut(const char* linkPath, const char* target, const char* workingFolder,
                    const char* arguments = nullptr);
 

@@ -31,12 +31,20 @@ public:
     // character is below 0x40, so the bytes of such characters stay whole.
     bool Escaped(const char* text)
     {
-        static constexpr char kHex[] = "0123456789ABCDEF";
         for (; *text != '\0'; ++text) {
             const unsigned char c = static_cast<unsigned char>(*text);
-            const bool ok = c < 0x20 || c == 0x7F ? Byte('\\') && Byte('x') && Byte(kHex[c >> 4]) && Byte(kHex[c & 0xF])
-                                                  : Byte(static_cast<char>(c));
+            const bool ok = c < 0x20 || c == 0x7F ? Byte('\\') && Byte('x') && Hex(c, 2) : Byte(static_cast<char>(c));
             if (!ok)
+                return false;
+        }
+        return true;
+    }
+
+    bool Hex(uint32_t value, int digits)
+    {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        while (digits > 0) {
+            if (!Byte(kHex[(value >> (4 * --digits)) & 0xF]))
                 return false;
         }
         return true;
@@ -107,5 +115,11 @@ void FormatErrorDetail(char (&out)[kLogDetailSize], uint32_t error)
     LineWriter line(out, sizeof out);
     out[0] = '\0';
     line.Raw("failed, error ");
-    line.Number(error, 1);
+    // A code with the top bit set is a COM result (HRESULT), known by its hex form.
+    if (error & 0x80000000u) {
+        line.Raw("0x");
+        line.Hex(error, 8);
+    } else {
+        line.Number(error, 1);
+    }
 }

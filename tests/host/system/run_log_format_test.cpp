@@ -74,8 +74,12 @@ TEST(FormatErrorDetail, Numbers)
     EXPECT_STREQ(detail, "failed, error 0");
     FormatErrorDetail(detail, 5);
     EXPECT_STREQ(detail, "failed, error 5");
+    FormatErrorDetail(detail, 2147483647u);
+    EXPECT_STREQ(detail, "failed, error 2147483647");
+    FormatErrorDetail(detail, 0x80070005u);  // E_ACCESSDENIED
+    EXPECT_STREQ(detail, "failed, error 0x80070005");
     FormatErrorDetail(detail, 4294967295u);
-    EXPECT_STREQ(detail, "failed, error 4294967295");
+    EXPECT_STREQ(detail, "failed, error 0xFFFFFFFF");
 }
 
 }  // namespace
