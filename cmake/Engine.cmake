@@ -41,7 +41,7 @@ endif()
 # probes, so a frame must stay below the 4 KiB guard page that grows the stack:
 # every return address pushed then touches the page below the one before.
 # The few sources with larger frames keep the probes (engine_large_frames).
-set(ENGINE_FRAME_LIMIT 3072)
+set(ENGINE_FRAME_LIMIT 3584)
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     list(APPEND ENGINE_CODE_FLAGS -fomit-frame-pointer -mpreferred-stack-boundary=2
         -mno-accumulate-outgoing-args -mno-stack-arg-probe -Wframe-larger-than=${ENGINE_FRAME_LIMIT})

@@ -399,8 +399,7 @@ int WriteUninstallEntry(const RunContext& run, const char* productName, const ch
                         const char* installFolder, uint32_t productBytes)
 {
     char uninstaller[kEntryTextSize];
-    char command[kEntryTextSize];
-    char quietCommand[kEntryTextSize];
+    char command[kEntryTextSize];  // the command, then the quiet one
     char keyPath[kEntryTextSize];
     if (!FormatUninstallerPath(uninstaller, sizeof uninstaller, installFolder) ||
         !FormatUninstallCommand(command, sizeof command, uninstaller, run.forceAdmin, run.forceUser))
@@ -425,8 +424,8 @@ int WriteUninstallEntry(const RunContext& run, const char* productName, const ch
         !SetLoggedText(key.get(), "DisplayIcon", uninstaller, log) || !SetLoggedNumber(key.get(), "NoModify", 1, log) ||
         !SetLoggedNumber(key.get(), "NoRepair", 1, log))
         return 1;
-    if (FormatQuietUninstallCommand(quietCommand, sizeof quietCommand, uninstaller, run.forceAdmin, run.forceUser))
-        SetLoggedText(key.get(), "QuietUninstallString", quietCommand, run.log);
+    if (FormatQuietUninstallCommand(command, sizeof command, uninstaller, run.forceAdmin, run.forceUser))
+        SetLoggedText(key.get(), "QuietUninstallString", command, run.log);
     return 1;
 }
 
