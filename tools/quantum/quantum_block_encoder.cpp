@@ -88,6 +88,8 @@ void BitSink::PutRun(int bit, uint64_t count)
 
 void BitSink::Flush()
 {
+    for (; heldCount_ >= 8; heldCount_ -= 8)
+        out_->push_back(uint8_t(held_ >> (heldCount_ - 8)));
     if (heldCount_ > 0)
         out_->push_back(uint8_t(held_ << (8 - heldCount_)));
     heldCount_ = 0;
@@ -104,11 +106,18 @@ void BlockEncoder::StartBlock()
     raw_.clear();
 }
 
-void BlockEncoder::PutBit(int bit)
+// The leading count bits of bits, settled: the first one goes out followed
+// by the pending underflow bits, each its opposite, then the rest.
+void BlockEncoder::PutSettled(uint32_t bits, int count)
 {
-    arithmetic_.Put(uint32_t(bit), 1);
-    arithmetic_.PutRun(!bit, pending_);
-    pending_ = 0;
+    if (pending_ > 0) {
+        const int first = int(bits >> (count - 1)) & 1;
+        arithmetic_.Put(uint32_t(first), 1);
+        arithmetic_.PutRun(!first, pending_);
+        pending_ = 0;
+        --count;
+    }
+    arithmetic_.Put(bits, count);
 }
 
 void BlockEncoder::PutRaw(uint32_t value, int count)
@@ -119,22 +128,19 @@ void BlockEncoder::PutRaw(uint32_t value, int count)
 
 // The mirror of the decoder's renormalisation: every shift there is a shift
 // here, so that both count the same bits. The leading bits that low and high
-// share are settled and go out together.
+// share are settled and go out together; then, while low starts 01 and high
+// 10, the second bits wait as pending underflow (after those shifts low
+// starts 00 and high 11, and no bit is settled).
 void BlockEncoder::Renormalise()
 {
-    for (;;) {
-        const int settled = std::countl_zero(uint16_t(low_ ^ high_));
-        if (settled > 0) {
-            PutBit(int(high_ >> 15));
-            if (settled > 1)
-                arithmetic_.Put(high_ >> (16 - settled), settled - 1);
-            low_ = (low_ << settled) & 0xFFFF;
-            high_ = ((high_ << settled) | ((uint32_t(1) << settled) - 1)) & 0xFFFF;
-            shifts_ += uint64_t(settled);
-            continue;
-        }
-        if (!(low_ & 0x4000) || (high_ & 0x4000))
-            return;
+    const int settled = std::countl_zero(uint16_t(low_ ^ high_));
+    if (settled > 0) {
+        PutSettled(high_ >> (16 - settled), settled);
+        low_ = (low_ << settled) & 0xFFFF;
+        high_ = ((high_ << settled) | ((uint32_t(1) << settled) - 1)) & 0xFFFF;
+        shifts_ += uint64_t(settled);
+    }
+    while ((low_ & 0x4000) && !(high_ & 0x4000)) {
         ++pending_;
         low_ = (low_ & 0x3FFF) << 1;
         high_ = ((high_ | 0x4000) << 1 | 1) & 0xFFFF;
@@ -208,7 +214,7 @@ void BlockEncoder::FinishBlock(std::vector<uint8_t>& out)
 {
     const int first = (low_ & 0x4000) ? 1 : 0;
     ++pending_;
-    PutBit(first);
+    PutSettled(uint32_t(first), 1);
     assert(arithmetic_.written() <= kCodeBits + shifts_);
     arithmetic_.PutRun(0, kCodeBits + shifts_ - arithmetic_.written());
     const uint64_t total = arithmetic_.written();
