@@ -107,17 +107,26 @@ void BlockEncoder::StartBlock()
 }
 
 // The leading count bits of bits, settled: the first one goes out followed
-// by the pending underflow bits, each its opposite, then the rest.
+// by the pending underflow bits, each its opposite, then the rest; in one
+// piece unless there are very many pending bits.
 void BlockEncoder::PutSettled(uint32_t bits, int count)
 {
-    if (pending_ > 0) {
-        const int first = int(bits >> (count - 1)) & 1;
-        arithmetic_.Put(uint32_t(first), 1);
-        arithmetic_.PutRun(!first, pending_);
-        pending_ = 0;
-        --count;
+    if (pending_ == 0) {
+        arithmetic_.Put(bits, count);
+        return;
     }
-    arithmetic_.Put(bits, count);
+    const uint32_t first = (bits >> (count - 1)) & 1;
+    if (pending_ + uint64_t(count) > 32) {
+        arithmetic_.Put(first, 1);
+        arithmetic_.PutRun(!first, pending_);
+        arithmetic_.Put(bits, count - 1);
+    } else {
+        const int pending = int(pending_);
+        const uint32_t opposites = ((uint32_t(1) << pending) - 1) << (count - 1);
+        const uint32_t rest = bits & ((uint32_t(1) << (count - 1)) - 1);
+        arithmetic_.Put(first << (pending + count - 1) | (opposites & (first - 1)) | rest, pending + count);
+    }
+    pending_ = 0;
 }
 
 void BlockEncoder::PutRaw(uint32_t value, int count)
@@ -128,9 +137,9 @@ void BlockEncoder::PutRaw(uint32_t value, int count)
 
 // The mirror of the decoder's renormalisation: every shift there is a shift
 // here, so that both count the same bits. The leading bits that low and high
-// share are settled and go out together; then, while low starts 01 and high
-// 10, the second bits wait as pending underflow (after those shifts low
-// starts 00 and high 11, and no bit is settled).
+// share are settled and go out together. Then low starts 0 and high 1; as
+// long as low's next bit is 1 and high's is 0 the decoder shifts once more,
+// removing that second bit, and here it waits as a pending underflow bit.
 void BlockEncoder::Renormalise()
 {
     const int settled = std::countl_zero(uint16_t(low_ ^ high_));
@@ -138,14 +147,12 @@ void BlockEncoder::Renormalise()
         PutSettled(high_ >> (16 - settled), settled);
         low_ = (low_ << settled) & 0xFFFF;
         high_ = ((high_ << settled) | ((uint32_t(1) << settled) - 1)) & 0xFFFF;
-        shifts_ += uint64_t(settled);
     }
-    while ((low_ & 0x4000) && !(high_ & 0x4000)) {
-        ++pending_;
-        low_ = (low_ & 0x3FFF) << 1;
-        high_ = ((high_ | 0x4000) << 1 | 1) & 0xFFFF;
-        ++shifts_;
-    }
+    const int underflow = std::countl_one(uint16_t((low_ & ~high_) << 1));
+    low_ = (low_ << underflow) & 0x7FFF;
+    high_ = ((high_ << underflow) | 0x8000 | ((uint32_t(1) << underflow) - 1)) & 0xFFFF;
+    pending_ += uint64_t(underflow);
+    shifts_ += uint64_t(settled + underflow);
 }
 
 void BlockEncoder::Encode(Model& coded, int symbol)
