@@ -88,6 +88,8 @@ void BitSink::PutRun(int bit, uint64_t count)
 
 void BitSink::Flush()
 {
+    for (; heldCount_ >= 8; heldCount_ -= 8)
+        out_->push_back(uint8_t(held_ >> (heldCount_ - 8)));
     if (heldCount_ > 0)
         out_->push_back(uint8_t(held_ << (8 - heldCount_)));
     heldCount_ = 0;
@@ -104,10 +106,26 @@ void BlockEncoder::StartBlock()
     raw_.clear();
 }
 
-void BlockEncoder::PutBit(int bit)
+// The leading count bits of bits, settled: the first one goes out followed
+// by the pending underflow bits, each its opposite, then the rest; in one
+// piece unless there are very many pending bits.
+void BlockEncoder::PutSettled(uint32_t bits, int count)
 {
-    arithmetic_.Put(uint32_t(bit), 1);
-    arithmetic_.PutRun(!bit, pending_);
+    if (pending_ == 0) {
+        arithmetic_.Put(bits, count);
+        return;
+    }
+    const uint32_t first = (bits >> (count - 1)) & 1;
+    if (pending_ + uint64_t(count) > 32) {
+        arithmetic_.Put(first, 1);
+        arithmetic_.PutRun(!first, pending_);
+        arithmetic_.Put(bits, count - 1);
+    } else {
+        const int pending = int(pending_);
+        const uint32_t opposites = ((uint32_t(1) << pending) - 1) << (count - 1);
+        const uint32_t rest = bits & ((uint32_t(1) << (count - 1)) - 1);
+        arithmetic_.Put(first << (pending + count - 1) | (opposites & (first - 1)) | rest, pending + count);
+    }
     pending_ = 0;
 }
 
@@ -119,27 +137,22 @@ void BlockEncoder::PutRaw(uint32_t value, int count)
 
 // The mirror of the decoder's renormalisation: every shift there is a shift
 // here, so that both count the same bits. The leading bits that low and high
-// share are settled and go out together.
+// share are settled and go out together. Then low starts 0 and high 1; as
+// long as low's next bit is 1 and high's is 0 the decoder shifts once more,
+// removing that second bit, and here it waits as a pending underflow bit.
 void BlockEncoder::Renormalise()
 {
-    for (;;) {
-        const int settled = std::countl_zero(uint16_t(low_ ^ high_));
-        if (settled > 0) {
-            PutBit(int(high_ >> 15));
-            if (settled > 1)
-                arithmetic_.Put(high_ >> (16 - settled), settled - 1);
-            low_ = (low_ << settled) & 0xFFFF;
-            high_ = ((high_ << settled) | ((uint32_t(1) << settled) - 1)) & 0xFFFF;
-            shifts_ += uint64_t(settled);
-            continue;
-        }
-        if (!(low_ & 0x4000) || (high_ & 0x4000))
-            return;
-        ++pending_;
-        low_ = (low_ & 0x3FFF) << 1;
-        high_ = ((high_ | 0x4000) << 1 | 1) & 0xFFFF;
-        ++shifts_;
+    const int settled = std::countl_zero(uint16_t(low_ ^ high_));
+    if (settled > 0) {
+        PutSettled(high_ >> (16 - settled), settled);
+        low_ = (low_ << settled) & 0xFFFF;
+        high_ = ((high_ << settled) | ((uint32_t(1) << settled) - 1)) & 0xFFFF;
     }
+    const int underflow = std::countl_one(uint16_t((low_ & ~high_) << 1));
+    low_ = (low_ << underflow) & 0x7FFF;
+    high_ = ((high_ << underflow) | 0x8000 | ((uint32_t(1) << underflow) - 1)) & 0xFFFF;
+    pending_ += uint64_t(underflow);
+    shifts_ += uint64_t(settled + underflow);
 }
 
 void BlockEncoder::Encode(Model& coded, int symbol)
@@ -208,7 +221,7 @@ void BlockEncoder::FinishBlock(std::vector<uint8_t>& out)
 {
     const int first = (low_ & 0x4000) ? 1 : 0;
     ++pending_;
-    PutBit(first);
+    PutSettled(uint32_t(first), 1);
     assert(arithmetic_.written() <= kCodeBits + shifts_);
     arithmetic_.PutRun(0, kCodeBits + shifts_ - arithmetic_.written());
     const uint64_t total = arithmetic_.written();

@@ -17,21 +17,22 @@ namespace quantum {
 class BitSink {
 public:
     explicit BitSink(std::vector<uint8_t>& out) : out_(&out) {}
-    // The low count bits of value (count 0 to 32).
+    // The low count bits of value (count 0 to 32); whole 32-bit words go out.
     void Put(uint32_t value, int count)
     {
-        const uint64_t bits = count == 32 ? value : value & ((uint32_t(1) << count) - 1);
-        held_ = held_ << count | bits;
+        held_ = held_ << count | (value & ((uint64_t(1) << count) - 1));
         heldCount_ += count;
         written_ += uint64_t(count);
-        while (heldCount_ >= 8) {
-            heldCount_ -= 8;
-            out_->push_back(uint8_t(held_ >> heldCount_));
+        if (heldCount_ >= 32) {
+            heldCount_ -= 32;
+            const uint32_t word = uint32_t(held_ >> heldCount_);
+            const uint8_t bytes[4] = {uint8_t(word >> 24), uint8_t(word >> 16), uint8_t(word >> 8), uint8_t(word)};
+            out_->insert(out_->end(), bytes, bytes + 4);
         }
     }
     // count copies of one bit.
     void PutRun(int bit, uint64_t count);
-    // Pads the last byte with zero bits.
+    // Writes the bits held, the last byte padded with zero bits.
     void Flush();
     uint64_t written() const { return written_; }
 
@@ -81,7 +82,7 @@ private:
 
     void Encode(Model& model, int symbol);
     void Renormalise();
-    void PutBit(int bit);
+    void PutSettled(uint32_t bits, int count);
     void PutRaw(uint32_t value, int count);
     void StartBlock();
 

@@ -114,7 +114,12 @@ void Compressor::InsertUpTo(uint64_t position)
 Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd) const
 {
     Match best;
-    const uint32_t maxLength = uint32_t(std::min<uint64_t>(kQuantumMaxMatchLength, blockEnd - position));
+    // A match ends by the end of the block and by the end of the decoder's
+    // window: a reader that empties its window member by member (cabextract)
+    // cannot finish one that goes on over the window's end.
+    const uint64_t windowEnd = (position | (windowSize_ - 1)) + 1;
+    const uint32_t maxLength =
+        uint32_t(std::min<uint64_t>({kQuantumMaxMatchLength, blockEnd - position, windowEnd - position}));
     if (maxLength < 3)
         return best;
     const uint8_t* here = At(position);

@@ -2,7 +2,7 @@
 // The Quantum compressor of the cabinet writer: lazy matching over hash
 // chains of five-byte strings within the window, the nearest three- and
 // four-byte matches from tables of the latest positions, one data block at
-// a time, with matches never crossing a block's end.
+// a time, with matches never crossing a block's end nor the window's.
 #include <cstddef>
 #include <cstdint>
 #include <memory>

@@ -232,6 +232,29 @@ TEST(QuantumCabinet, WindowBitsNineAndTwentyTwoAreRefused)
     }
 }
 
+// A member that ends two bytes short of the window's end, in the middle of
+// text that repeats into the next member: a match across the window's end
+// would start in the first member, and cabextract, which hands out the
+// window's bytes member by member, refuses such a match.
+TEST(QuantumCabinet, MatchesStopAtTheWindowsEnd)
+{
+    if (!HaveCabextract())
+        GTEST_SKIP() << "cabextract is not installed";
+    const fs::path work = WorkFolder();
+    const std::vector<uint8_t> phrase = quantum_test::TextBytes(300);
+    for (int windowBits = 10; windowBits <= 14; ++windowBits) {
+        const size_t window = size_t(1) << windowBits;
+        std::vector<uint8_t> text;
+        while (text.size() < 2 * window)
+            text.insert(text.end(), phrase.begin(), phrase.end());
+        const Files members = {{"a.txt", {text.begin(), text.begin() + ptrdiff_t(window - 2)}},
+                               {"b.txt", {text.begin() + ptrdiff_t(window - 2), text.end()}}};
+        const fs::path cabinet = work / ("w" + std::to_string(windowBits) + ".cab");
+        WriteAll(cabinet, WriteQuantumCabinet(members, windowBits, 0));
+        EXPECT_EQ(Cabextract("-t '" + cabinet.string() + "'"), 0) << windowBits;
+    }
+}
+
 TEST(QuantumCabinet, ABlockMissingItsLastByteFails)
 {
     const fs::path work = WorkFolder();
