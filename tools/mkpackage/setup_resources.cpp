@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "package/package_format.h"
+#include "text/little_endian.h"
 #include "tools/mkpackage/package_writer.h"
 #include "tools/mkpackage/product_builder.h"
 #include "tools/setup-stub/stub_resources.h"
@@ -48,12 +49,6 @@ void Append32(std::vector<uint8_t>& bytes, uint32_t value)
 {
     Append16(bytes, static_cast<uint16_t>(value));
     Append16(bytes, static_cast<uint16_t>(value >> 16));
-}
-
-void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value)
-{
-    bytes[at] = static_cast<uint8_t>(value);
-    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
 }
 
 void AlignTo4(std::vector<uint8_t>& bytes)
@@ -107,9 +102,9 @@ struct VersionNode {
             std::vector<uint8_t> inner = child.Bytes();
             bytes.insert(bytes.end(), inner.begin(), inner.end());
         }
-        Put16(bytes, 0, static_cast<uint16_t>(bytes.size()));
-        Put16(bytes, 2, valueLength);
-        Put16(bytes, 4, text ? 1 : 0);
+        WriteLittleEndian16(&bytes[0], static_cast<uint16_t>(bytes.size()));
+        WriteLittleEndian16(&bytes[2], valueLength);
+        WriteLittleEndian16(&bytes[4], text ? 1 : 0);
         return bytes;
     }
 };
@@ -141,18 +136,13 @@ VersionNode StringTable(uint16_t language, uint16_t codePage, const VersionTexts
     return table;
 }
 
-uint32_t IconLittle32(const std::vector<uint8_t>& bytes, size_t at)
-{
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
-
 // An icon image is a PNG file or a bitmap that starts with its 40-byte header.
 bool IsIconImage(const std::vector<uint8_t>& ico, size_t at, size_t size)
 {
     static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     if (size >= sizeof kPng && std::equal(kPng, kPng + sizeof kPng, ico.begin() + at))
         return true;
-    return size >= 40 && IconLittle32(ico, at) == 40;
+    return size >= 40 && ReadLittleEndian32(&ico[at]) == 40;
 }
 
 pe::ResourceKey FirstIconGroup(const std::vector<pe::Resource>& resources)
@@ -252,7 +242,7 @@ std::vector<uint8_t> VersionResource(const SetupIdentity& identity)
 
 bool ReplaceIcon(std::vector<pe::Resource>& resources, const std::vector<uint8_t>& ico, std::string& error)
 {
-    size_t count = ico.size() >= kIconDirectorySize ? size_t(ico[4] | ico[5] << 8) : 0;
+    size_t count = ico.size() >= kIconDirectorySize ? size_t(ReadLittleEndian16(&ico[4])) : 0;
     if (ico.size() < kIconDirectorySize || ico[0] != 0 || ico[1] != 0 || ico[2] != 1 || ico[3] != 0 || count == 0) {
         error = "is no icon (ICO) file";
         return false;
@@ -268,7 +258,7 @@ bool ReplaceIcon(std::vector<pe::Resource>& resources, const std::vector<uint8_t
     group.data.assign(ico.begin(), ico.begin() + kIconDirectorySize);
     for (size_t i = 0; i < count; ++i) {
         size_t entry = kIconDirectorySize + i * kIconFileEntrySize;
-        uint32_t size = IconLittle32(ico, entry + 8), offset = IconLittle32(ico, entry + 12);
+        uint32_t size = ReadLittleEndian32(&ico[entry + 8]), offset = ReadLittleEndian32(&ico[entry + 12]);
         if (size == 0 || uint64_t(offset) + size > ico.size() || !IsIconImage(ico, offset, size)) {
             error = "image " + std::to_string(i + 1) + " lies outside the file or is no bitmap or PNG image";
             return false;
