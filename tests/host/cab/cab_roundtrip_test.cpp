@@ -13,6 +13,7 @@
 #include "tests/host/cab/memory_files.h"
 #include "tests/host/cab/oracle.h"
 #include "tools/cabwriter/cab_writer.h"
+#include "tests/host/common/shell_command.h"
 
 namespace fs = std::filesystem;
 
@@ -82,9 +83,9 @@ TEST(CabRoundTrip, GcabMszipCabinetsExtractToTheirInput)
     }
     const std::string folder = WriteInputs("gcab-in");
     const std::string cabinet = ScratchFolder("gcab-out") + "/gcab.cab";
-    std::string command = "cd " + Quote(folder) + " && " + ENGINE_GCAB + " -c -z " + Quote(cabinet);
+    std::string command = "cd " + ShellQuoted(folder) + " && " + ENGINE_GCAB + " -c -z " + ShellQuoted(cabinet);
     for (const auto& entry : Inputs()) {
-        command += " " + Quote(entry.first);
+        command += " " + ShellQuoted(entry.first);
     }
     ASSERT_EQ(RunCommand(command), 0);
     // gcab's command line puts all members into one folder.
@@ -138,7 +139,7 @@ TEST_P(WriterRoundTrip, PassesCabextractAndExtractsToItsInput)
     const std::string path = ScratchFolder(std::string("writer-") + c.name) + "/w.cab";
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(cabinet.data()), std::streamsize(cabinet.size()));
-    EXPECT_EQ(RunCommand(std::string(ENGINE_CABEXTRACT) + " -q -t " + Quote(path) + " >/dev/null 2>&1"), 0);
+    EXPECT_EQ(RunCommand(std::string(ENGINE_CABEXTRACT) + " -q -t " + ShellQuoted(path) + " >/dev/null 2>&1"), 0);
     int status = -1;
     EXPECT_TRUE(CabextractTree(path, &status) == Inputs());
     EXPECT_EQ(status, 0);

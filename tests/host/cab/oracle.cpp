@@ -1,5 +1,8 @@
 #include "tests/host/cab/oracle.h"
 
+#include "tests/host/common/scratch_files.h"
+#include "tests/host/common/shell_command.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,19 +21,7 @@ bool HaveGcab()
 
 std::string ScratchFolder(const std::string& name)
 {
-    const fs::path folder = fs::path(ENGINE_BINARY_DIR) / "cab-test-scratch" / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder.string();
-}
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
+    return EmptyScratchFolder("cab-test-scratch", name).string();
 }
 
 int RunCommand(const std::string& command)
@@ -57,8 +48,8 @@ FileTree CabextractTree(const std::string& cabinet, int* status)
     const fs::path path(cabinet);
     const std::string folder =
         ScratchFolder("cabextract-" + path.parent_path().filename().string() + "-" + path.stem().string());
-    const int rc = RunCommand(std::string(ENGINE_CABEXTRACT) + " -q -d " + Quote(folder) + " " + Quote(cabinet) +
-                              " >/dev/null 2>&1");
+    const int rc = RunCommand(std::string(ENGINE_CABEXTRACT) + " -q -d " + ShellQuoted(folder) + " " +
+                              ShellQuoted(cabinet) + " >/dev/null 2>&1");
     if (status != nullptr) {
         *status = rc;
     }

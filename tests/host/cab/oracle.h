@@ -23,5 +23,3 @@ FileTree ReadTree(const std::string& folder);
 
 // Members written by the decoder (memfs "out/" names with '\' as separators).
 FileTree Slashed(const std::map<std::string, std::vector<uint8_t>>& written);
-
-std::string Quote(const std::string& text);

@@ -18,6 +18,7 @@
 
 #include "tests/host/cab/cab_builder.h"
 #include "tests/host/common/scratch_files.h"
+#include "tests/host/common/shell_command.h"
 
 namespace {
 
@@ -37,14 +38,6 @@ std::string ReadBytes(const fs::path& path)
     return text.str();
 }
 
-std::string Quoted(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 struct ToolRun {
     int exitCode = -1;
     std::string output;  // standard output and error together
@@ -54,16 +47,11 @@ struct ToolRun {
 ToolRun Cabtool(const fs::path& folder, const std::vector<std::string>& arguments)
 {
     std::string command =
-        "cd " + Quoted(folder.string()) + " && timeout 30 " + ENGINE_BINARY_DIR "/tools/cabtool/cabtool";
+        "cd " + ShellQuoted(folder.string()) + " && timeout 30 " + ENGINE_BINARY_DIR "/tools/cabtool/cabtool";
     for (const std::string& argument : arguments)
-        command += " " + Quoted(argument);
-    const fs::path output = folder.parent_path() / (folder.filename().string() + ".output");
-    command += " > " + Quoted(output.string()) + " 2>&1";
+        command += " " + ShellQuoted(argument);
     ToolRun run;
-    const int status = std::system(command.c_str());
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.output = ReadBytes(output);
-    fs::remove(output);
+    run.exitCode = RunShell(command, run.output);
     return run;
 }
 
@@ -196,8 +184,8 @@ TEST(CabtoolExtract, MembersKeepTheirTimeAndReadOnlyBit)
     for (int round = 0; round < 2; ++round) {
         const time_t before = time(nullptr);
         const std::string command = "TZ=Europe/Berlin " ENGINE_BINARY_DIR "/tools/cabtool/cabtool extract " +
-                                    Quoted((folder / "in.cab").string()) + " " + Quoted((folder / "out").string()) +
-                                    " > /dev/null";
+                                    ShellQuoted((folder / "in.cab").string()) + " " +
+                                    ShellQuoted((folder / "out").string()) + " > /dev/null";
         ASSERT_EQ(0, std::system(command.c_str())) << "round " << round;
         for (const auto& c : cases) {
             struct stat status;

@@ -20,6 +20,7 @@
 #include "text/little_endian.h"
 #include "tools/common/pe_resources.h"
 #include "tests/host/common/scratch_files.h"
+#include "tests/host/common/shell_command.h"
 
 namespace {
 
@@ -41,14 +42,9 @@ const Fixture kFixtures[] = {
 
 std::string Run(const std::string& command)
 {
-    fs::path output = fs::temp_directory_path() / ("pe_test_output_" + std::to_string(getpid()));
-    int status = std::system((command + " > " + output.string() + " 2>&1").c_str());
-    std::ifstream in(output);
-    std::stringstream text;
-    text << in.rdbuf();
-    fs::remove(output);
-    EXPECT_EQ(0, status) << command << "\n" << text.str();
-    return text.str();
+    std::string output;
+    EXPECT_EQ(0, RunShell(command, output)) << command << "\n" << output;
+    return output;
 }
 
 std::vector<ResEntry> ResourcesByWindres(const Fixture& fixture, const fs::path& program)

@@ -21,41 +21,21 @@
 #include "tools/common/pe_resources.h"
 #include "tools/mkpackage/setup_resources.h"
 #include "tests/host/common/scratch_files.h"
+#include "tests/host/common/shell_command.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace mkpackage;
 
-std::string Quoted(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-// Runs a shell command; its exit status and its output (both streams).
-int Shell(const std::string& command, std::string& output)
-{
-    fs::path file = fs::temp_directory_path() / ("setup_resources_output_" + std::to_string(getpid()));
-    int status = std::system((command + " > " + Quoted(file.string()) + " 2>&1").c_str());
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    fs::remove(file);
-    output = text.str();
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
 // The program's resources as windres reads them.
 std::vector<ResEntry> ResourcesOf(const fs::path& program, const char* prefix = "i686-w64-mingw32-")
 {
     const fs::path res = fs::temp_directory_path() / ("setup_resources_" + std::to_string(getpid()) + ".res");
     std::string output;
-    EXPECT_EQ(
-        0, Shell(std::string(prefix) + "windres -i " + Quoted(program.string()) + " -O res -o " + Quoted(res.string()),
-                 output))
+    EXPECT_EQ(0, RunShell(std::string(prefix) + "windres -i " + ShellQuoted(program.string()) + " -O res -o " +
+                              ShellQuoted(res.string()),
+                          output))
         << output;
     std::vector<ResEntry> entries = ParseRes(ReadAll(res));
     fs::remove(res);
@@ -199,7 +179,8 @@ TEST(SetupResources, VersionResourceReadsBackWithBothLanguages)
     ASSERT_TRUE(BuildSetup(ReadAll(PE_FIXTURE_PE32PLUS), kPackage, SampleIdentity(), setup, error)) << error;
     WriteAll(folder / "setup.exe", setup);
     std::string rc;
-    ASSERT_EQ(0, Shell("x86_64-w64-mingw32-windres -i " + Quoted((folder / "setup.exe").string()) + " -O rc", rc));
+    ASSERT_EQ(0,
+              RunShell("x86_64-w64-mingw32-windres -i " + ShellQuoted((folder / "setup.exe").string()) + " -O rc", rc));
     EXPECT_NE(std::string::npos, rc.find("FILEVERSION 2, 1, 0, 300")) << rc;
     EXPECT_NE(std::string::npos, rc.find("PRODUCTVERSION 2, 1, 0, 300")) << rc;
     EXPECT_EQ(std::string::npos, rc.find("1, 2, 3, 4")) << rc;
@@ -240,9 +221,9 @@ TEST(SetupResources, IconReplacesTheStubsOwn)
     WriteAll(folder / "own.ico", IconFile({32}, 0xFF0000));
     WriteAll(folder / "stub.rc", std::string("7 ICON \"") + (folder / "own.ico").string() + "\"\n");
     std::string output;
-    ASSERT_EQ(0, Shell("i686-w64-mingw32-windres " + Quoted((folder / "stub.rc").string()) + " -O res -o " +
-                           Quoted((folder / "stub.res").string()),
-                       output))
+    ASSERT_EQ(0, RunShell("i686-w64-mingw32-windres " + ShellQuoted((folder / "stub.rc").string()) + " -O res -o " +
+                              ShellQuoted((folder / "stub.res").string()),
+                          output))
         << output;
     std::vector<pe::Resource> stubResources;
     std::string error;
@@ -349,7 +330,7 @@ Product MakeProduct(const std::string& name, const std::string& extraKeys = "")
 
 int Mkpackage(const std::string& arguments, std::string& output)
 {
-    return Shell(ENGINE_BINARY_DIR "/tools/mkpackage/mkpackage " + arguments, output);
+    return RunShell(ENGINE_BINARY_DIR "/tools/mkpackage/mkpackage " + arguments, output);
 }
 
 std::vector<uint8_t> Resource(const fs::path& program, uint16_t name)
@@ -369,21 +350,22 @@ TEST(MkpackageTool, UnsignedBuildsAreReproducible)
     Product product = MakeProduct("reproducible");
     const fs::path first = product.folder / "out/new/setup.exe", second = product.folder / "again.exe";
     std::string output;
-    ASSERT_EQ(0, Mkpackage("-s " + Quoted(product.stub.string()) + " -o " + Quoted(first.string()) + " " +
-                               Quoted(product.manifest.string()),
+    ASSERT_EQ(0, Mkpackage("-s " + ShellQuoted(product.stub.string()) + " -o " + ShellQuoted(first.string()) + " " +
+                               ShellQuoted(product.manifest.string()),
                            output))
         << output;
     EXPECT_NE(std::string::npos, output.find("compression mszip")) << output;
     EXPECT_NE(std::string::npos, output.find("no package file written")) << output;
     ASSERT_EQ(0,
-              Mkpackage("-c quantum -s " + Quoted(product.stub.string()) + " -o " + Quoted(second.string()) + " -p " +
-                            Quoted((product.folder / "p.pkg").string()) + " " + Quoted(product.manifest.string()),
+              Mkpackage("-c quantum -s " + ShellQuoted(product.stub.string()) + " -o " + ShellQuoted(second.string()) +
+                            " -p " + ShellQuoted((product.folder / "p.pkg").string()) + " " +
+                            ShellQuoted(product.manifest.string()),
                         output))
         << output;
     EXPECT_NE(std::string::npos, output.find("compression quantum (2 MiB window, level 4)")) << output;
     EXPECT_NE(std::string::npos, output.find("also written to " + (product.folder / "p.pkg").string())) << output;
-    ASSERT_EQ(0, Mkpackage("-q -s " + Quoted(product.stub.string()) + " -o " + Quoted(second.string()) + " " +
-                               Quoted(product.manifest.string()),
+    ASSERT_EQ(0, Mkpackage("-q -s " + ShellQuoted(product.stub.string()) + " -o " + ShellQuoted(second.string()) + " " +
+                               ShellQuoted(product.manifest.string()),
                            output))
         << output;
     EXPECT_EQ(ReadAll(first), ReadAll(second));
@@ -402,11 +384,11 @@ TEST(MkpackageTool, AFailedBuildLeavesNoFolderItMade)
     Product product = MakeProduct("failed-build");
     const fs::path setup = product.folder / "new/deeper/setup.exe";
     std::string output;
-    EXPECT_EQ(1,
-              Mkpackage("--content " + Quoted((product.folder / "missing").string()) + " -s " +
-                            Quoted(product.stub.string()) + " -o " + Quoted(setup.string()) + " -p " +
-                            Quoted((product.folder / "new/p.pkg").string()) + " " + Quoted(product.manifest.string()),
-                        output));
+    EXPECT_EQ(1, Mkpackage("--content " + ShellQuoted((product.folder / "missing").string()) + " -s " +
+                               ShellQuoted(product.stub.string()) + " -o " + ShellQuoted(setup.string()) + " -p " +
+                               ShellQuoted((product.folder / "new/p.pkg").string()) + " " +
+                               ShellQuoted(product.manifest.string()),
+                           output));
     EXPECT_NE(std::string::npos, output.find("is no folder")) << output;
     EXPECT_FALSE(fs::exists(product.folder / "new")) << output;
 }
@@ -417,8 +399,8 @@ TEST(MkpackageTool, TheIconIsNoOutput)
     const std::string icon = (product.folder / "product.ico").string();
     const std::string before = Text(ReadAll(icon));
     std::string output;
-    EXPECT_EQ(1, Mkpackage("-s " + Quoted(product.stub.string()) + " -o " + Quoted(icon) + " " +
-                               Quoted(product.manifest.string()),
+    EXPECT_EQ(1, Mkpackage("-s " + ShellQuoted(product.stub.string()) + " -o " + ShellQuoted(icon) + " " +
+                               ShellQuoted(product.manifest.string()),
                            output))
         << output;
     EXPECT_NE(std::string::npos, output.find("--output: \"" + icon + "\" is the icon")) << output;
@@ -433,8 +415,8 @@ TEST(MkpackageTool, ABadIconIsNamed)
     WriteAll(product.folder / "product.ico", std::string("BM not an icon"));
     const fs::path setup = product.folder / "setup.exe";
     std::string output;
-    EXPECT_EQ(1, Mkpackage("-s " + Quoted(product.stub.string()) + " -o " + Quoted(setup.string()) + " " +
-                               Quoted(product.manifest.string()),
+    EXPECT_EQ(1, Mkpackage("-s " + ShellQuoted(product.stub.string()) + " -o " + ShellQuoted(setup.string()) + " " +
+                               ShellQuoted(product.manifest.string()),
                            output))
         << output;
     EXPECT_NE(std::string::npos, output.find("error: icon: \"")) << output;
@@ -464,10 +446,10 @@ Signer MakeSigner(const fs::path& folder)
     Signer signer{folder / "signer", folder / "signer/cert.pem", folder / "signer/sign.sh"};
     fs::create_directories(signer.folder);
     std::string output;
-    EXPECT_EQ(0, Shell("cd " + Quoted(signer.folder.string()) +
-                           " && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2"
-                           " -subj '/CN=Setup Engine Test Signer' -addext extendedKeyUsage=codeSigning",
-                       output))
+    EXPECT_EQ(0, RunShell("cd " + ShellQuoted(signer.folder.string()) +
+                              " && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2"
+                              " -subj '/CN=Setup Engine Test Signer' -addext extendedKeyUsage=codeSigning",
+                          output))
         << output;
     WriteAll(signer.script, "#!/bin/sh\n"
                             "set -e\n"
@@ -483,8 +465,9 @@ Signer MakeSigner(const fs::path& folder)
 
 bool Verifies(const Signer& signer, const fs::path& file, std::string& output)
 {
-    return Shell("osslsigncode verify -CAfile " + Quoted(signer.certificate.string()) + " -in " + Quoted(file.string()),
-                 output) == 0 &&
+    return RunShell("osslsigncode verify -CAfile " + ShellQuoted(signer.certificate.string()) + " -in " +
+                        ShellQuoted(file.string()),
+                    output) == 0 &&
            output.find("Signature verification: ok") != std::string::npos;
 }
 
@@ -497,9 +480,9 @@ TEST(MkpackageTool, SignCommandSignsTheEngineAndSetup)
     Signer signer = MakeSigner(product.folder);
     const fs::path setup = product.folder / "out/setup.exe", package = product.folder / "out/p.pkg";
     std::string output;
-    ASSERT_EQ(0, Mkpackage("--sign-command " + Quoted(signer.script.string() + " {}") + " -s " +
-                               Quoted(product.stub.string()) + " -o " + Quoted(setup.string()) + " -p " +
-                               Quoted(package.string()) + " " + Quoted(product.manifest.string()),
+    ASSERT_EQ(0, Mkpackage("--sign-command " + ShellQuoted(signer.script.string() + " {}") + " -s " +
+                               ShellQuoted(product.stub.string()) + " -o " + ShellQuoted(setup.string()) + " -p " +
+                               ShellQuoted(package.string()) + " " + ShellQuoted(product.manifest.string()),
                            output))
         << output;
     EXPECT_TRUE(Verifies(signer, setup, output)) << output;
@@ -531,9 +514,10 @@ TEST(MkpackageTool, FailingOrMalformedSignCommandsWriteNothing)
     };
     for (const auto& c : cases) {
         std::string output;
-        EXPECT_EQ(c.status, Mkpackage("--sign-command " + Quoted(c.command) + " -s " + Quoted(product.stub.string()) +
-                                          " -o " + Quoted(setup.string()) + " " + Quoted(product.manifest.string()),
-                                      output))
+        EXPECT_EQ(c.status,
+                  Mkpackage("--sign-command " + ShellQuoted(c.command) + " -s " + ShellQuoted(product.stub.string()) +
+                                " -o " + ShellQuoted(setup.string()) + " " + ShellQuoted(product.manifest.string()),
+                            output))
             << c.command << ": " << output;
         EXPECT_NE(std::string::npos, output.find(c.message)) << c.command << ": " << output;
         EXPECT_FALSE(fs::exists(setup)) << c.command;
