@@ -17,5 +17,6 @@ int IsSystem64Bit(int extendedQueryOk);
 uint32_t RunningOsMask();
 
 // Bitwise intersection of packageMask and the running system's mask; on zero
-// the refusal message is shown with caption, owned by owner (may be null).
-uint32_t CheckOsSupported(HWND owner, uint32_t packageMask, const char* caption);
+// the refusal message is shown with caption, owned by owner (may be null),
+// unless the run is silent.
+uint32_t CheckOsSupported(HWND owner, uint32_t packageMask, const char* caption, int silent);

@@ -320,9 +320,7 @@ int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, const char*, int sh
         return Finish(run);
     }
     FillContext(run);
-    // A silent run skips the refusal message, not the check.
-    const uint32_t mask = static_cast<uint32_t>(info.osMask);
-    if (!(run.options.silent ? mask & RunningOsMask() : CheckOsSupported(run.context.owner, mask, run.ownFileName))) {
+    if (!CheckOsSupported(run.context.owner, static_cast<uint32_t>(info.osMask), run.ownFileName, run.options.silent)) {
         LogStep(run.context.log, "refused", "this Windows version is not supported by the package");
         run.outcome = RunOutcome::Refused;
         if (!run.options.silent)
