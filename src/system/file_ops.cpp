@@ -7,6 +7,24 @@ DWORD PieceSize(DWORD remaining)
     return remaining < kFilePieceSize ? remaining : kFilePieceSize;
 }
 
+// Moves count bytes through transfer(offset, piece, &done) in pieces of at
+// most kFilePieceSize; 1 only when every piece moved completely.
+template <typename Transfer>
+int MoveInPieces(DWORD count, DWORD* moved, Transfer transfer)
+{
+    *moved = 0;
+    while (*moved < count) {
+        const DWORD piece = PieceSize(count - *moved);
+        DWORD done = 0;
+        if (!transfer(*moved, piece, &done))
+            return 0;
+        *moved += done;
+        if (done != piece)
+            return 0;
+    }
+    return 1;
+}
+
 }  // namespace
 
 HANDLE OpenForReading(const char* path)
@@ -24,34 +42,18 @@ HANDLE CreateForWriting(const char* path)
 
 int ReadFully(HANDLE file, void* buffer, DWORD count, DWORD* moved)
 {
-    *moved = 0;
     auto* bytes = static_cast<BYTE*>(buffer);
-    while (*moved < count) {
-        DWORD piece = PieceSize(count - *moved);
-        DWORD done = 0;
-        if (!ReadFile(file, bytes + *moved, piece, &done, nullptr))
-            return 0;
-        *moved += done;
-        if (done != piece)
-            return 0;
-    }
-    return 1;
+    return MoveInPieces(count, moved, [&](DWORD at, DWORD piece, DWORD* done) {
+        return ReadFile(file, bytes + at, piece, done, nullptr);
+    });
 }
 
 int WriteFully(HANDLE file, const void* buffer, DWORD count, DWORD* moved)
 {
-    *moved = 0;
     const auto* bytes = static_cast<const BYTE*>(buffer);
-    while (*moved < count) {
-        DWORD piece = PieceSize(count - *moved);
-        DWORD done = 0;
-        if (!WriteFile(file, bytes + *moved, piece, &done, nullptr))
-            return 0;
-        *moved += done;
-        if (done != piece)
-            return 0;
-    }
-    return 1;
+    return MoveInPieces(count, moved, [&](DWORD at, DWORD piece, DWORD* done) {
+        return WriteFile(file, bytes + at, piece, done, nullptr);
+    });
 }
 
 int SeekTo(HANDLE file, DWORD position)

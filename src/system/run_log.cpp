@@ -11,6 +11,13 @@ LogTime Now()
     return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
+// A log that was never opened holds a null handle, one that failed to open
+// INVALID_HANDLE_VALUE.
+bool IsOpen(const RunLog& log)
+{
+    return log.file != INVALID_HANDLE_VALUE && log.file != nullptr;
+}
+
 }  // namespace
 
 bool OpenRunLog(RunLog& log, const char* path)
@@ -22,14 +29,14 @@ bool OpenRunLog(RunLog& log, const char* path)
 
 void CloseRunLog(RunLog& log)
 {
-    if (log.file != INVALID_HANDLE_VALUE && log.file != nullptr)
+    if (IsOpen(log))
         CloseHandle(log.file);
     log.file = INVALID_HANDLE_VALUE;
 }
 
 void LogStep(RunLog* log, const char* tag, const char* text, const char* detail)
 {
-    if (log == nullptr || log->file == INVALID_HANDLE_VALUE || log->file == nullptr)
+    if (log == nullptr || !IsOpen(*log))
         return;
     // The system's error code of a failing step is read after it is logged.
     const DWORD lastError = GetLastError();
