@@ -2,18 +2,19 @@
 
 namespace {
 
-constexpr uint32_t kAny = 0xFFFFFFFF;
+constexpr uint8_t kAny = 0xFF;  // as a range's upper end: no upper end
 
 // A further condition of a row, beyond platform and version.
-enum class Condition { kNone, kServerR2, kWorkstation64, kWorkstation32, kServer };
+enum class Condition : uint8_t { kNone, kServerR2, kWorkstation64, kWorkstation32, kServer };
 
 // One row of the version table: the first row that matches names the system.
+// Every bound and code fits a byte.
 struct VersionRow {
-    uint32_t platformId;
-    uint32_t majorLow, majorHigh;
-    uint32_t minorLow, minorHigh;
+    uint8_t platformId;
+    uint8_t majorLow, majorHigh;
+    uint8_t minorLow, minorHigh;
     Condition condition;
-    int code;
+    uint8_t code;
 };
 
 constexpr VersionRow kVersionRows[] = {
@@ -93,9 +94,9 @@ private:
     Known is64Bit_ = Known::kNotAsked;
 };
 
-bool InRange(uint32_t value, uint32_t low, uint32_t high)
+bool InRange(uint32_t value, uint8_t low, uint8_t high)
 {
-    return value >= low && value <= high;
+    return value >= low && (high == kAny || value <= high);
 }
 
 // The workstation test comes before the 64-bit test, which is the dearest.

@@ -136,7 +136,8 @@ int RewriteTempComponents(char* path, size_t size, const char* userName, void (*
         remaining = slash;
     }
 
-    char replacement[kUserNameSize + 8] = "tteemmpp";
+    char replacement[kUserNameSize + 8];
+    memcpy(replacement, kUserTempName, sizeof kUserTempName);
     if (!AppendText(replacement, userName))
         return 0;
 

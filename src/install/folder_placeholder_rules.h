@@ -11,9 +11,9 @@ constexpr size_t kUserNameSize = 1024;  // the logon name of the "temp" rewrite
 enum class FolderPlaceholder { None, ProgramFiles, ProgramFilesOrUser, UserTmp };
 
 // Their texts, matched in exactly this letter case.
-constexpr char kProgramFilesPlaceholder[] = "%ProgramFiles%";
-constexpr char kProgramFilesOrUserPlaceholder[] = "%ProgramFilesOrUser%";
-constexpr char kUserTmpPlaceholder[] = "%UserTmp%";
+inline constexpr char kProgramFilesPlaceholder[] = "%ProgramFiles%";
+inline constexpr char kProgramFilesOrUserPlaceholder[] = "%ProgramFilesOrUser%";
+inline constexpr char kUserTmpPlaceholder[] = "%UserTmp%";
 
 // The placeholder at the very start of folder (case-sensitive), or None;
 // length receives the placeholder's length (0 for None).

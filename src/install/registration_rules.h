@@ -10,9 +10,9 @@
 constexpr size_t kEntryTextSize = 1024;    // uninstaller path, command lines, key paths
 constexpr size_t kFileValueNameSize = 16;  // "file" and up to ten digits
 
-constexpr char kUninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-constexpr char kInstalledFilesKeyName[] = "installFiles";
-constexpr char kUninstallerFileName[] = "unquilbex.exe";
+inline constexpr char kUninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+inline constexpr char kInstalledFilesKeyName[] = "installFiles";
+inline constexpr char kUninstallerFileName[] = "unquilbex.exe";
 
 // The Start-menu folders shortcuts go to: the machine's or the user's.
 constexpr int kCommonProgramsFolderId = 23;  // CSIDL_COMMON_PROGRAMS

@@ -10,11 +10,12 @@ namespace {
 
 constexpr const char* kSplashMembers[] = {kSplashPictureMember, kSplashMaskMember};
 
-// Names that Windows opens as devices in every folder, with any extension.
-constexpr const char* kDeviceNames[] = {
-    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6",   "COM7",    "COM8",   "COM9",
-    "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9", "CONIN$", "CONOUT$", "CLOCK$",
-};
+// Names that Windows opens as devices in every folder, with any extension:
+// one after the other, each ended by its NUL, the list by an empty name.
+constexpr char kDeviceNames[] = "CON\0PRN\0AUX\0NUL\0"
+                                "COM1\0COM2\0COM3\0COM4\0COM5\0COM6\0COM7\0COM8\0COM9\0"
+                                "LPT1\0LPT2\0LPT3\0LPT4\0LPT5\0LPT6\0LPT7\0LPT8\0LPT9\0"
+                                "CONIN$\0CONOUT$\0CLOCK$\0";
 
 constexpr size_t kLongestDeviceName = 7;
 
@@ -23,6 +24,15 @@ bool IsOneOf(const char* const (&names)[N], const char* name)
 {
     for (const char* candidate : names) {
         if (EqualsIgnoringAsciiCase(candidate, name))
+            return true;
+    }
+    return false;
+}
+
+bool IsInNameList(const char* list, const char* name)
+{
+    for (; *list != '\0'; list += strlen(list) + 1) {
+        if (EqualsIgnoringAsciiCase(list, name))
             return true;
     }
     return false;
@@ -62,7 +72,7 @@ bool IsDeviceName(const char* component, size_t length)
     char text[kLongestDeviceName + 1];
     memcpy(text, component, base);
     text[base] = '\0';
-    return IsOneOf(kDeviceNames, text);
+    return IsInNameList(kDeviceNames, text);
 }
 
 bool IsSafeComponent(const char* component, size_t length)

@@ -19,7 +19,7 @@ struct PackageTrailer {
     char signature[16];
 };
 constexpr size_t kTrailerSize = 44;
-constexpr char kPackageSignature[] = "InstBuild";
+inline constexpr char kPackageSignature[] = "InstBuild";
 
 // A text is stored without terminator, every byte XORed with the string key.
 constexpr uint8_t kTextKey = 0xA7;
@@ -30,9 +30,9 @@ constexpr uint16_t kPackageResourceId = 104;
 
 // Cabinet members the installer keeps for itself, never product files: "$"
 // and the splash picture and its mask, which are unpacked beside the cabinet.
-constexpr char kSplashPictureMember[] = "$bmp";
-constexpr char kSplashMaskMember[] = "$mask";
-constexpr const char* kInstallerMembers[] = {"$", kSplashPictureMember, kSplashMaskMember};
+inline constexpr char kSplashPictureMember[] = "$bmp";
+inline constexpr char kSplashMaskMember[] = "$mask";
+inline constexpr const char* kInstallerMembers[] = {"$", kSplashPictureMember, kSplashMaskMember};
 
 // Byte k of the cabinet stream is XORed with byte (k mod 4) of this key, the
 // key's least significant byte first.

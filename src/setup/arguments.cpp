@@ -187,7 +187,7 @@ const char* FindBadOptionValue(int count, char* const* entries)
     static constexpr struct {
         const char* name;
         size_t valueSize;
-    } kValueOptions[] = {{"-Log", kPathSize}, {"-SetDir", kPathSize}, {"-srcInstaller", kSourcePathSize}};
+    } kValueOptions[] = {{kLogOption, kPathSize}, {kSetDirOption, kPathSize}, {kSrcInstallerOption, kSourcePathSize}};
     for (const auto& option : kValueOptions) {
         const OptionValue value = InspectOptionValue(option.name, count, entries, option.valueSize);
         if (value == OptionValue::Missing || value == OptionValue::TooLong)
@@ -199,19 +199,19 @@ const char* FindBadOptionValue(int count, char* const* entries)
 void EvaluateOptions(int count, char* const* entries, const char* ownFileName, const char* userName,
                      void (*createFolder)(const char* path), RunOptions& options)
 {
-    options.silent = HasOption("-Silent", count, entries);
+    options.silent = HasOption(kSilentOption, count, entries);
     options.badOption = FindBadOptionValue(count, entries);
-    GetOptionValue("-Log", count, entries, options.log, sizeof options.log);
+    GetOptionValue(kLogOption, count, entries, options.log, sizeof options.log);
     if (options.silent && options.badOption != nullptr)
         return;
-    options.justExec = HasOption("-JustExec", count, entries);
-    options.okIfNotAdmin = HasOption("-OKisnotAdmin", count, entries);
-    options.justDecomp = HasOption("-JustDecomp", count, entries);
-    if (GetOptionValue("-SetDir", count, entries, options.setDir, sizeof options.setDir))
+    options.justExec = HasOption(kJustExecOption, count, entries);
+    options.okIfNotAdmin = HasOption(kOkIfNotAdminOption, count, entries);
+    options.justDecomp = HasOption(kJustDecompOption, count, entries);
+    if (GetOptionValue(kSetDirOption, count, entries, options.setDir, sizeof options.setDir))
         RewriteTempComponents(options.setDir, sizeof options.setDir, userName, createFolder);
-    options.forceAdmin = HasOption("-ForceAdmin", count, entries);
-    options.forceUser = HasOption("-ForceUser", count, entries);
-    GetOptionValue("-srcInstaller", count, entries, options.srcInstaller, sizeof options.srcInstaller);
+    options.forceAdmin = HasOption(kForceAdminOption, count, entries);
+    options.forceUser = HasOption(kForceUserOption, count, entries);
+    GetOptionValue(kSrcInstallerOption, count, entries, options.srcInstaller, sizeof options.srcInstaller);
     if (!options.justExec)
         options.justExec = options.justDecomp;
     options.isInstall = ChooseInstallMode(ownFileName, count, entries);

@@ -9,6 +9,17 @@ constexpr int kMaxArguments = 256;
 constexpr size_t kArgumentLineSize = 1024;  // one read yields at most 1023 bytes
 constexpr size_t kSourcePathSize = 1024;    // the "-srcInstaller" value
 
+// The options, each named once for the reading and for the log.
+inline constexpr char kSilentOption[] = "-Silent";
+inline constexpr char kLogOption[] = "-Log";
+inline constexpr char kJustExecOption[] = "-JustExec";
+inline constexpr char kOkIfNotAdminOption[] = "-OKisnotAdmin";
+inline constexpr char kJustDecompOption[] = "-JustDecomp";
+inline constexpr char kSetDirOption[] = "-SetDir";
+inline constexpr char kForceAdminOption[] = "-ForceAdmin";
+inline constexpr char kForceUserOption[] = "-ForceUser";
+inline constexpr char kSrcInstallerOption[] = "-srcInstaller";
+
 // Fills entries (heap copies that live until the process ends) from the
 // argument file, one entry per line piece; count receives how many.
 void ReadArgumentFile(int* count, char** entries, int capacity, const char* fileName);

@@ -48,12 +48,12 @@ constexpr struct {
     const char* name;
     int RunOptions::*flag;
 } kLoggedFlags[] = {
-    {"-Silent", &RunOptions::silent},
-    {"-JustExec", &RunOptions::justExec},
-    {"-OKisnotAdmin", &RunOptions::okIfNotAdmin},
-    {"-JustDecomp", &RunOptions::justDecomp},
-    {"-ForceAdmin", &RunOptions::forceAdmin},
-    {"-ForceUser", &RunOptions::forceUser},
+    {kSilentOption, &RunOptions::silent},
+    {kJustExecOption, &RunOptions::justExec},
+    {kOkIfNotAdminOption, &RunOptions::okIfNotAdmin},
+    {kJustDecompOption, &RunOptions::justDecomp},
+    {kForceAdminOption, &RunOptions::forceAdmin},
+    {kForceUserOption, &RunOptions::forceUser},
 };
 
 // Opens "-Log"'s file; the run's context then carries the log to every step.
@@ -66,11 +66,11 @@ void OpenLog(Run& run)
         if (run.options.*option.flag)
             LogStep(log, "option", option.name);
     }
-    LogStep(log, "option", "-Log", run.options.log);
+    LogStep(log, "option", kLogOption, run.options.log);
     if (run.options.setDir[0] != '\0')
-        LogStep(log, "option", "-SetDir", run.options.setDir);
+        LogStep(log, "option", kSetDirOption, run.options.setDir);
     if (run.options.srcInstaller[0] != '\0')
-        LogStep(log, "option", "-srcInstaller", run.options.srcInstaller);
+        LogStep(log, "option", kSrcInstallerOption, run.options.srcInstaller);
 }
 
 void DeleteWorkFile(const Run& run)

@@ -27,4 +27,4 @@ bool FormatLogLine(char* out, size_t size, const LogTime& time, const char* tag,
 void FormatErrorDetail(char (&out)[kLogDetailSize], uint32_t error);
 
 // Stands for a text that would not fit a line.
-constexpr char kLogTextTooLong[] = "(too long for the log)";
+inline constexpr char kLogTextTooLong[] = "(too long for the log)";

@@ -60,4 +60,4 @@ int ContainsDoubleByteChar(const char* text);
 const char* SplashFaceFor(bool japaneseUi, const char* text);
 
 // The face tried when the chosen one cannot be made.
-constexpr char kFallbackSplashFace[] = "MS Sans Serif";
+inline constexpr char kFallbackSplashFace[] = "MS Sans Serif";

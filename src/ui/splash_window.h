@@ -4,8 +4,8 @@
 
 #include "package/package_settings.h"
 
-constexpr char kSplashClassName[] = "JovInstLangClass";
-constexpr char kSplashCaption[] = "The Installer";
+inline constexpr char kSplashClassName[] = "JovInstLangClass";
+inline constexpr char kSplashCaption[] = "The Installer";
 
 // Registers the window class "JovInstLangClass" with the icon "INSTLANG_ICON"
 // of the program's resources. The class atom, 0 on failure.
