@@ -5,6 +5,7 @@
 
 #include "env/desktop_icon.h"
 #include "env/os_version.h"
+#include "install/current_folder.h"
 #include "install/folder_placeholders.h"
 #include "install/launch_rules.h"
 #include "install/registration.h"
@@ -128,6 +129,34 @@ bool OpenThroughDesktop(const char* productName)
 }
 
 }  // namespace
+
+int RunCommandList(const CommandList& list)
+{
+    int result = 1;
+    for (int i = 0; i < list.count; ++i) {
+        const CommandEntry& command = list.commands[i];
+        if (command.commandLine == nullptr || command.commandLine[0] == '\0')
+            continue;
+        CurrentFolderScope inFolder(list.folder);
+        if (list.foreground)
+            SetForegroundWindow(list.owner);
+        EnableWindow(list.owner, FALSE);
+        result = list.run(list, command);
+        const DWORD error = GetLastError();
+        EnableWindow(list.owner, TRUE);
+        LogCommandResult(list.log, list.tag, command.commandLine, result, error);
+        if (list.foreground)
+            SetForegroundWindow(list.owner);
+        if (!result)
+            return 0;
+    }
+    return result;
+}
+
+int RunCommandInFolder(const CommandList& list, const CommandEntry& command)
+{
+    return RunCommand(list.folder, command.commandLine, command.wait);
+}
 
 int RunCommand(const char* folder, const char* commandLine, int wait)
 {

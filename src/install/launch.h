@@ -1,8 +1,34 @@
 #pragma once
 // Running the package's commands: the install and uninstall commands, and the
 // launch commands after the installer's window has closed.
+#include <windows.h>
+
 #include "install/launch_rules.h"
 #include "package/package_settings.h"
+#include "system/run_log.h"
+
+// How one list of commands is run: each from folder as the current folder,
+// owner disabled meanwhile (and brought to the front before and after when
+// foreground is set), each result logged under tag. run carries a command
+// out and gives 1 on success; context is for it.
+struct CommandList {
+    const CommandEntry* commands;
+    int count;
+    const char* folder;
+    HWND owner;
+    int foreground;
+    const char* tag;
+    RunLog* log;
+    int (*run)(const CommandList& list, const CommandEntry& command);
+    const void* context;
+};
+
+// A runner of CommandList: RunCommand from the list's folder.
+int RunCommandInFolder(const CommandList& list, const CommandEntry& command);
+
+// Runs the non-empty commands in list order. 1 (or the last command's
+// result); 0 at the first failing command, which ends the list.
+int RunCommandList(const CommandList& list);
 
 // A help file (".chm") is opened by the shell, anything else goes to
 // StartProgram. 1 when the command was carried out or started.

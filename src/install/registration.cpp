@@ -167,21 +167,8 @@ bool RequiredFilesPresent(HWND owner, const SetupInfo& info, int silent, RunLog*
 // 1, or 0 at the first command that fails; later ones are not run.
 int RunInstallCommands(HWND owner, const SetupInfo& info, RunLog* log)
 {
-    int result = 1;
-    for (int i = 0; i < info.installCommandCount; ++i) {
-        const CommandEntry& command = info.installCommands[i];
-        if (command.commandLine == nullptr || command.commandLine[0] == '\0')
-            continue;
-        CurrentFolderScope inFolder(info.installFolder);
-        EnableWindow(owner, FALSE);
-        result = RunCommand(info.installFolder, command.commandLine, command.wait);
-        const DWORD error = GetLastError();
-        EnableWindow(owner, TRUE);
-        LogCommandResult(log, "command", command.commandLine, result, error);
-        if (!result)
-            return 0;
-    }
-    return result;
+    return RunCommandList({info.installCommands, info.installCommandCount, info.installFolder, owner, 0, "command", log,
+                           RunCommandInFolder, nullptr});
 }
 
 // The installed-file list of the run, read from the registry at the first

@@ -3,7 +3,6 @@
 #include "env/os_version.h"
 #include "env/privileges.h"
 #include "env/running_apps.h"
-#include "install/current_folder.h"
 #include "install/folder_placeholders.h"
 #include "install/install_dialog.h"
 #include "install/launch.h"
@@ -228,27 +227,20 @@ void Uninstall(Run& run)
         Fail(run, run.ownFileName);
 }
 
+// A launch command of the run that the list's context holds.
+int LaunchListed(const CommandList& list, const CommandEntry& command)
+{
+    const Run& run = *static_cast<const Run*>(list.context);
+    return LaunchCommand(command.commandLine, command.wait, ActiveSetupInfo(*run.context.settings), 0,
+                         run.options.forceAdmin);
+}
+
 // The launch commands, in the installation folder, the window disabled meanwhile.
 int RunLaunchCommands(const Run& run)
 {
-    SetupInfo& info = ActiveSetupInfo(*run.context.settings);
-    int result = 1;
-    for (int i = 0; i < info.launchCommandCount; ++i) {
-        const CommandEntry& entry = info.launchCommands[i];
-        if (entry.commandLine == nullptr || entry.commandLine[0] == '\0')
-            continue;
-        {
-            CurrentFolderScope inFolder(info.installFolder);
-            EnableWindow(run.context.owner, FALSE);
-            result = LaunchCommand(entry.commandLine, entry.wait, info, 0, run.options.forceAdmin);
-            const DWORD error = GetLastError();
-            EnableWindow(run.context.owner, TRUE);
-            LogCommandResult(run.context.log, "launch", entry.commandLine, result, error);
-        }
-        if (!result)
-            return 0;
-    }
-    return result;
+    const SetupInfo& info = ActiveSetupInfo(*run.context.settings);
+    return RunCommandList({info.launchCommands, info.launchCommandCount, info.installFolder, run.context.owner, 0,
+                           "launch", run.context.log, LaunchListed, &run});
 }
 
 // Steps 16 to 19.

@@ -1,6 +1,5 @@
 #include "uninstall/uninstaller.h"
 
-#include "install/current_folder.h"
 #include "install/launch.h"
 #include "install/registration.h"
 #include "install/registration_rules.h"
@@ -142,25 +141,7 @@ int RemoveStartMenuFolder(int programsFolderId, const SetupInfo& info, RunLog* l
 
 int RunUninstallCommands(HWND window, const char* folder, const CommandEntry* commands, int count, RunLog* log)
 {
-    int result = 1;
-    for (int i = 0; i < count; ++i) {
-        const CommandEntry& entry = commands[i];
-        if (entry.commandLine == nullptr || entry.commandLine[0] == '\0')
-            continue;
-        {
-            CurrentFolderScope inFolder(folder);
-            SetForegroundWindow(window);
-            EnableWindow(window, FALSE);
-            result = RunCommand(folder, entry.commandLine, entry.wait);
-            const DWORD error = GetLastError();
-            EnableWindow(window, TRUE);
-            LogCommandResult(log, "command", entry.commandLine, result, error);
-            SetForegroundWindow(window);
-        }
-        if (!result)
-            return 0;
-    }
-    return result;
+    return RunCommandList({commands, count, folder, window, 1, "command", log, RunCommandInFolder, nullptr});
 }
 
 int RemoveRecordedFiles(HKEY registryRoot, const SetupInfo& info, RunLog* log)
