@@ -40,11 +40,24 @@ endif()
 # the engine about a ninth smaller. The compiler pushes only without stack
 # probes, so a frame must stay below the 4 KiB guard page that grows the stack:
 # every return address pushed then touches the page below the one before.
-# The few sources with larger frames keep the probes (engine_large_frames).
+# The few sources with larger frames keep the probes (engine_large_frames),
+# also those whose functions grow large only when the whole-program step
+# inlines their callees into them; the test ShippedProgram.EveryLargeFrameProbes
+# finds any frame that was missed.
 set(ENGINE_FRAME_LIMIT 3584)
+# Tables and texts keep the alignment the ABI asks for, not a cache line's.
+# installer.exe is optimised as a whole at link time (ENGINE_WHOLE_PROGRAM_LINK):
+# the objects carry the compiler's intermediate form beside their machine code
+# ("fat"), which the other programs link as usual. The compiler driver runs the
+# whole-program step itself, since the linker plugin of binutils 2.40 crashes
+# on these objects; so what only the linker names (the entry point) and what
+# the compiler calls on its own (the runtime routines) stay outside the step.
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     list(APPEND ENGINE_CODE_FLAGS -fomit-frame-pointer -mpreferred-stack-boundary=2
-        -mno-accumulate-outgoing-args -mno-stack-arg-probe -Wframe-larger-than=${ENGINE_FRAME_LIMIT})
+        -mno-accumulate-outgoing-args -mno-stack-arg-probe -malign-data=abi -Wframe-larger-than=${ENGINE_FRAME_LIMIT}
+        -flto -ffat-lto-objects)
+    add_link_options(-fno-use-linker-plugin -fno-lto)
+    set(ENGINE_WHOLE_PROGRAM_LINK -Oz -flto -flto-partition=one -fwhole-program)
 endif()
 
 if(ENGINE_SANITIZE AND NOT WIN32)
@@ -248,7 +261,7 @@ function(engine_link_installer)
     get_property(rc GLOBAL PROPERTY ENGINE_RESOURCE_FILES)
     add_executable(installer WIN32 ${rc})
     target_link_libraries(installer PRIVATE ${core} ${shell} ${ENGINE_SYSTEM_LIBS})
-    target_link_options(installer PRIVATE -s -Wl,--gc-sections)
+    target_link_options(installer PRIVATE -s -Wl,--gc-sections ${ENGINE_WHOLE_PROGRAM_LINK})
     engine_link_freestanding(installer)
     add_custom_command(TARGET installer POST_BUILD
         COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:installer> -P "${PROJECT_SOURCE_DIR}/cmake/PrintSize.cmake")

@@ -8,7 +8,8 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
 
-extern "C" __attribute__((force_align_arg_pointer, noreturn)) void ProcessEntry()
+// Named to the linker only, so visible beyond the whole-program step.
+extern "C" __attribute__((force_align_arg_pointer, noreturn, externally_visible)) void ProcessEntry()
 {
     STARTUPINFOA startup;
     startup.cb = sizeof startup;

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -105,6 +106,42 @@ TEST_P(ShippedProgram, NeedsNoSse)
         EXPECT_EQ(text.find("%xmm"), std::string::npos) << text;
     }
     EXPECT_GT(instructions, 1000u) << "the disassembly was read";
+}
+
+// A frame larger than the stack's guard page could skip it, and the thread
+// would fault instead of growing its stack: every frame above 3.5 KiB (room
+// left for the arguments pushed below it) must be allocated through the stack
+// probe (size in EAX, then a call), never by subtracting a constant from ESP.
+TEST_P(ShippedProgram, EveryLargeFrameProbesTheStack)
+{
+    const std::string path = kDistFolder + "/" + GetParam();
+    ASSERT_FALSE(ReadWholeFile(path).empty()) << path << " is missing";
+    const std::string command = "i686-w64-mingw32-objdump -d --no-show-raw-insn '" + path + "'";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    ASSERT_NE(pipe, nullptr);
+    const std::regex constantFrame(R"(\bsub\s+\$0x([0-9a-f]+),%esp)");
+    char line[1024];
+    size_t frames = 0;
+    while (fgets(line, sizeof line, pipe.get()) != nullptr) {
+        std::cmatch match;
+        if (!std::regex_search(line, match, constantFrame))
+            continue;
+        ++frames;
+        EXPECT_LE(std::stoul(match[1].str(), nullptr, 16), 3584u) << line;
+    }
+    EXPECT_GT(frames, 0u) << "the disassembly was read";
+}
+
+// The engine stays within 64 KiB, and the stub adds at most 16 KiB to the
+// engine it carries.
+TEST(ShippedSizes, EngineAndStubStayWithinTheirBudgets)
+{
+    const size_t engine = ReadWholeFile(kDistFolder + "/installer.exe").size();
+    const size_t setup = ReadWholeFile(kDistFolder + "/setup-stub.exe").size();
+    ASSERT_GT(engine, 0u) << "installer.exe is missing";
+    ASSERT_GT(setup, engine) << "setup-stub.exe is missing or carries no engine";
+    EXPECT_LE(engine, 65536u);
+    EXPECT_LE(setup - engine, 16384u);
 }
 
 std::string ProgramName(const testing::TestParamInfo<const char*>& info)
