@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -60,6 +61,22 @@ protected:
         EXPECT_FALSE(image.empty()) << path << " is missing: build the Windows tree (make) first";
         return image;
     }
+
+    // The program's instructions, one line each, as objdump prints them.
+    std::vector<std::string> Disassembly()
+    {
+        const std::string path = kDistFolder + "/" + GetParam();
+        EXPECT_FALSE(ReadWholeFile(path).empty()) << path << " is missing";
+        const std::string command = "i686-w64-mingw32-objdump -d --no-show-raw-insn '" + path + "'";
+        std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+        std::vector<std::string> lines;
+        char line[1024];
+        while (pipe != nullptr && fgets(line, sizeof line, pipe.get()) != nullptr) {
+            if (strstr(line, ":\t") != nullptr)
+                lines.emplace_back(line);
+        }
+        return lines;
+    }
 };
 
 TEST_P(ShippedProgram, ImportsOnlyWhatWindows95Exports)
@@ -92,20 +109,10 @@ TEST_P(ShippedProgram, HeadersSuitWindows95)
 // contemporaries have none.
 TEST_P(ShippedProgram, NeedsNoSse)
 {
-    const std::string path = kDistFolder + "/" + GetParam();
-    ASSERT_FALSE(ReadWholeFile(path).empty()) << path << " is missing";
-    const std::string command = "i686-w64-mingw32-objdump -d '" + path + "'";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    ASSERT_NE(pipe, nullptr);
-    char line[1024];
-    size_t instructions = 0;
-    while (fgets(line, sizeof line, pipe.get()) != nullptr) {
-        const std::string text(line);
-        if (text.find(":\t") != std::string::npos)
-            ++instructions;
-        EXPECT_EQ(text.find("%xmm"), std::string::npos) << text;
-    }
-    EXPECT_GT(instructions, 1000u) << "the disassembly was read";
+    const std::vector<std::string> instructions = Disassembly();
+    ASSERT_GT(instructions.size(), 1000u) << "the disassembly was read";
+    for (const std::string& instruction : instructions)
+        EXPECT_EQ(instruction.find("%xmm"), std::string::npos) << instruction;
 }
 
 // A frame larger than the stack's guard page could skip it, and the thread
@@ -114,20 +121,14 @@ TEST_P(ShippedProgram, NeedsNoSse)
 // probe (size in EAX, then a call), never by subtracting a constant from ESP.
 TEST_P(ShippedProgram, EveryLargeFrameProbesTheStack)
 {
-    const std::string path = kDistFolder + "/" + GetParam();
-    ASSERT_FALSE(ReadWholeFile(path).empty()) << path << " is missing";
-    const std::string command = "i686-w64-mingw32-objdump -d --no-show-raw-insn '" + path + "'";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    ASSERT_NE(pipe, nullptr);
     const std::regex constantFrame(R"(\bsub\s+\$0x([0-9a-f]+),%esp)");
-    char line[1024];
     size_t frames = 0;
-    while (fgets(line, sizeof line, pipe.get()) != nullptr) {
-        std::cmatch match;
-        if (!std::regex_search(line, match, constantFrame))
+    for (const std::string& instruction : Disassembly()) {
+        std::smatch match;
+        if (!std::regex_search(instruction, match, constantFrame))
             continue;
         ++frames;
-        EXPECT_LE(std::stoul(match[1].str(), nullptr, 16), 3584u) << line;
+        EXPECT_LE(std::stoul(match[1].str(), nullptr, 16), 3584u) << instruction;
     }
     EXPECT_GT(frames, 0u) << "the disassembly was read";
 }
