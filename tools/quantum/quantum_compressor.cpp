@@ -25,10 +25,19 @@ int ChainHashBits(int windowBits)
     return std::clamp(windowBits - 1, 12, 20);
 }
 
+// The first four bytes as one number.
+uint32_t Load4(const uint8_t* p)
+{
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return v;
+}
+
+// Five bytes gathered as four and one: a five-byte copy into a wider number
+// would stall the load that reads it back.
 uint32_t ChainHashOf(const uint8_t* p, int bits)
 {
-    uint64_t v = 0;
-    memcpy(&v, p, 5);
+    const uint64_t v = Load4(p) | uint64_t(p[4]) << 32;
     return uint32_t((v * 0x9E3779B97F4A7C15ull) >> (64 - bits));
 }
 
@@ -40,9 +49,7 @@ uint32_t Near3HashOf(const uint8_t* p)
 
 uint32_t Near4HashOf(const uint8_t* p)
 {
-    uint32_t v;
-    memcpy(&v, p, 4);
-    return (v * 2654435761u) >> (32 - kNear4Bits);
+    return (Load4(p) * 2654435761u) >> (32 - kNear4Bits);
 }
 
 // How many bytes from the start agree, at most limit; eight at a time.
