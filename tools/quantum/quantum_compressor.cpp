@@ -16,6 +16,12 @@ constexpr uint32_t kLazyLimit = 16;   // a match this long is taken without look
 // Once a match this long is found, only kGoodDepth more candidates are looked at.
 constexpr uint32_t kGoodLength = 32;
 constexpr int kGoodDepth = 8;
+// A rough worth of a match in bits: each byte it covers spares about
+// kBitsPerByte bits of literal, each doubling of its offset costs one bit.
+// A match put off for one a byte further costs a literal, so the later one
+// must be worth kLazyMargin more.
+constexpr int kBitsPerByte = 6;
+constexpr int kLazyMargin = 2;
 constexpr size_t kMaxCompressedBlock = 32768 + 10240;  // the reader's buffer
 
 // The chains link positions whose next five bytes hash alike; a chain head
@@ -31,6 +37,12 @@ uint32_t Load4(const uint8_t* p)
     uint32_t v;
     memcpy(&v, p, 4);
     return v;
+}
+
+// What a match saves, as kBitsPerByte says.
+int Worth(uint32_t length, uint32_t offset)
+{
+    return kBitsPerByte * int(length) - std::bit_width(offset);
 }
 
 // Five bytes gathered as four and one: a five-byte copy into a wider number
@@ -151,8 +163,8 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd) co
     return best;
 }
 
-// Takes the match at candidate (a position + 1) when it is longer than best
-// and can be encoded; true once best is long enough to stop looking.
+// Takes the match at candidate (a position + 1) when it is longer than best,
+// worth more and can be encoded; true once best is long enough to stop looking.
 bool Compressor::Consider(uint64_t position, uint32_t candidate, uint32_t maxLength, Match& best) const
 {
     if (best.length >= maxLength)
@@ -170,7 +182,8 @@ bool Compressor::Consider(uint64_t position, uint32_t candidate, uint32_t maxLen
         return false;
     const uint32_t length = CommonLength(here, there, maxLength);
     const uint32_t offset = uint32_t(position - from);
-    if (length > best.length && encoder_.CanEncode(length, offset) && WorthIt({length, offset})) {
+    if (length > best.length && encoder_.CanEncode(length, offset) && WorthIt({length, offset}) &&
+        (best.length == 0 || Worth(length, offset) > Worth(best.length, best.offset))) {
         best = {length, offset};
         return length >= std::min(kNiceLength, maxLength);
     }
@@ -212,7 +225,7 @@ bool Compressor::CompressBlock(const uint8_t* data, size_t size, std::vector<uin
         if (match.length >= 3 && match.length < kLazyLimit && position + 1 < blockEnd) {
             InsertUpTo(position + 1);
             next = FindMatch(position + 1, blockEnd);
-            if (next.length > match.length) {
+            if (Worth(next.length, next.offset) > Worth(match.length, match.offset) + kLazyMargin) {
                 match = Match{};
                 haveNext = true;
             }
