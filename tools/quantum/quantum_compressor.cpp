@@ -92,7 +92,7 @@ uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit)
 Compressor::Compressor(int windowBits, int level)
     : encoder_(windowBits),
       windowSize_(uint32_t(1) << windowBits),
-      chainDepth_(1 << (std::clamp(level, 1, 7) + 1)),
+      chainDepth_(1 << (std::clamp(level, 1, 7) - 1)),
       hashBits_(ChainHashBits(windowBits)),
       head_(size_t(1) << hashBits_, 0),
       near3_(size_t(1) << kNear3Bits, 0),

@@ -15,7 +15,8 @@ namespace quantum {
 
 class Compressor : public cabwriter::BlockCompressor {
 public:
-    // level 1..7 sets how hard the match finder looks.
+    // level 1..7 sets how hard the match finder looks: it follows a hash
+    // chain up to 2^(level-1) candidates deep.
     Compressor(int windowBits, int level);
     bool CompressBlock(const uint8_t* data, size_t size, std::vector<uint8_t>& out) override;
 
