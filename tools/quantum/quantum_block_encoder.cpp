@@ -36,6 +36,28 @@ struct LengthSlots {
 };
 constexpr LengthSlots kLengthSlots;
 
+// For every total below kTotalLimit, a multiplier and shift that divide the
+// products of the coder exactly (see DivideByTotal).
+constexpr uint32_t kTotalLimit = 4096;
+constexpr int kProductBits = 28;
+static_assert(uint64_t(kQuantumModelMaxTotal) * 0x10000 < uint64_t(1) << kProductBits);
+static_assert(kQuantumModelMaxTotal < kTotalLimit);
+struct Reciprocals {
+    uint32_t multiplier[kTotalLimit];
+    uint8_t shift[kTotalLimit];
+    constexpr Reciprocals() : multiplier(), shift()
+    {
+        for (uint32_t total = 1; total < kTotalLimit; ++total) {
+            int ceilLog2 = 0;
+            while ((uint32_t(1) << ceilLog2) < total)
+                ++ceilLog2;
+            shift[total] = uint8_t(kProductBits + ceilLog2);
+            multiplier[total] = uint32_t(((uint64_t(1) << shift[total]) + total - 1) / total);
+        }
+    }
+};
+constexpr Reciprocals kReciprocals;
+
 // The count bits (at most 32) of the value from position `from` of bits
 // written most significant first; bytes holds 8 bytes beyond them.
 uint32_t ReadBits(const std::vector<uint8_t>& bytes, uint64_t from, int count)
@@ -47,6 +69,16 @@ uint32_t ReadBits(const std::vector<uint8_t>& bytes, uint64_t from, int count)
 }
 
 }  // namespace
+
+// With m = ceil(2^s / total) = (2^s + e) / total, e < total, and
+// s = kProductBits + ceil(log2 total), product * m / 2^s exceeds
+// product / total by product * e / (total * 2^s) < 1 / total, which never
+// carries the quotient to the next whole number.
+uint32_t DivideByTotal(uint32_t product, uint32_t total)
+{
+    assert(total > 0 && total < kTotalLimit && product < uint32_t(1) << kProductBits);
+    return uint32_t((uint64_t(product) * kReciprocals.multiplier[total]) >> kReciprocals.shift[total]);
+}
 
 BlockEncoder::BlockEncoder(int windowBits) : windowBits_(windowBits)
 {
@@ -162,8 +194,8 @@ void BlockEncoder::Encode(Model& coded, int symbol)
     assert(entry < model.symbolCount && model.symbols[entry] == symbol);
     const uint32_t range = high_ - low_ + 1;
     const uint32_t total = model.cumulative[0];
-    high_ = (low_ + model.cumulative[entry] * range / total - 1) & 0xFFFF;
-    low_ = (low_ + model.cumulative[entry + 1] * range / total) & 0xFFFF;
+    high_ = (low_ + DivideByTotal(model.cumulative[entry] * range, total) - 1) & 0xFFFF;
+    low_ = (low_ + DivideByTotal(model.cumulative[entry + 1] * range, total)) & 0xFFFF;
     UpdateQuantumModel(model, entry);
     // Only a rescale changes the total otherwise than by the update's 8, and
     // only a rescale reorders the entries.

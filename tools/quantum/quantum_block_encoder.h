@@ -13,6 +13,11 @@
 
 namespace quantum {
 
+// product / total, rounded down, for a product below 2^28 and a total below
+// 4096 (a model's total times the coder's range): a multiplication by the
+// total's reciprocal in place of a division.
+uint32_t DivideByTotal(uint32_t product, uint32_t total);
+
 // Appends bits to a byte vector, most significant bit first.
 class BitSink {
 public:

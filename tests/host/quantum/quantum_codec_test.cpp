@@ -247,6 +247,21 @@ TEST(QuantumCodec, TheBlocksOfDamagedVectorsFail)
     }
 }
 
+// Every total, with products spread over the whole range and those either
+// side of each multiple of the total near the top, where a reciprocal
+// that is a little too large would first show.
+TEST(QuantumCodec, TheEncodersDivisionByATotalIsExact)
+{
+    constexpr uint32_t kProductLimit = uint32_t(1) << 28;
+    for (uint32_t total = 1; total < 4096; ++total) {
+        for (uint32_t product = 0; product < kProductLimit; product += kProductLimit / 509 + total)
+            ASSERT_EQ(quantum::DivideByTotal(product, total), product / total) << product << " / " << total;
+        const uint32_t topMultiple = (kProductLimit - 1) / total * total;
+        for (const uint32_t product : {topMultiple - 1, topMultiple, kProductLimit - 1})
+            ASSERT_EQ(quantum::DivideByTotal(product, total), product / total) << product << " / " << total;
+    }
+}
+
 TEST(QuantumCodec, CallsOnAForeignInstanceFail)
 {
     struct {
