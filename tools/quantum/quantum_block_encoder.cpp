@@ -139,24 +139,20 @@ void BlockEncoder::StartBlock()
 }
 
 // The leading count bits of bits, settled: the first one goes out followed
-// by the pending underflow bits, each its opposite, then the rest; in one
-// piece unless there are very many pending bits.
+// by the pending underflow bits, each its opposite, then the rest. The first
+// bit and its opposites, 0 then ones or 1 then zeros, are the number
+// 2^pending - 1 + first; so all go out in one piece unless there are very
+// many pending bits.
 void BlockEncoder::PutSettled(uint32_t bits, int count)
 {
-    if (pending_ == 0) {
-        arithmetic_.Put(bits, count);
-        return;
-    }
-    const uint32_t first = (bits >> (count - 1)) & 1;
-    if (pending_ + uint64_t(count) > 32) {
+    if (pending_ + uint64_t(count) <= 32) {
+        const int pending = int(pending_);
+        arithmetic_.Put(bits + (((uint32_t(1) << pending) - 1) << (count - 1)), pending + count);
+    } else {
+        const uint32_t first = (bits >> (count - 1)) & 1;
         arithmetic_.Put(first, 1);
         arithmetic_.PutRun(!first, pending_);
         arithmetic_.Put(bits, count - 1);
-    } else {
-        const int pending = int(pending_);
-        const uint32_t opposites = ((uint32_t(1) << pending) - 1) << (count - 1);
-        const uint32_t rest = bits & ((uint32_t(1) << (count - 1)) - 1);
-        arithmetic_.Put(first << (pending + count - 1) | (opposites & (first - 1)) | rest, pending + count);
     }
     pending_ = 0;
 }
