@@ -97,6 +97,21 @@ void BlockEncoder::Model::FindEntries()
         entryOf[model.symbols[i]] = uint8_t(i);
 }
 
+// UpdateQuantumModel's result without its loop of varying length: 8 is added
+// to every cumulative frequency up to the entry's and 0 to the others, which
+// the compiler does many at a time. Only a rescale reorders the entries.
+void BlockEncoder::Model::CountUse(int entry)
+{
+    // 16-bit indices, so that the comparisons are as wide as the frequencies.
+    const int16_t last = int16_t(entry);
+    for (int16_t i = 0; i < kQuantumModelMaxSymbols; ++i)
+        model.cumulative[i] = uint16_t(model.cumulative[i] + (i <= last ? 8 : 0));
+    if (model.cumulative[0] > kQuantumModelMaxTotal) {
+        RescaleQuantumModel(model);
+        FindEntries();
+    }
+}
+
 void BlockEncoder::Reset()
 {
     selector_.Init(kQuantumSelectorSymbols);
@@ -192,11 +207,7 @@ void BlockEncoder::Encode(Model& coded, int symbol)
     const uint32_t total = model.cumulative[0];
     high_ = (low_ + DivideByTotal(model.cumulative[entry] * range, total) - 1) & 0xFFFF;
     low_ = (low_ + DivideByTotal(model.cumulative[entry + 1] * range, total)) & 0xFFFF;
-    UpdateQuantumModel(model, entry);
-    // Only a rescale changes the total otherwise than by the update's 8, and
-    // only a rescale reorders the entries.
-    if (model.cumulative[0] != total + 8)
-        coded.FindEntries();
+    coded.CountUse(entry);
     Renormalise();
 }
 

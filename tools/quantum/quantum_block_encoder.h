@@ -83,6 +83,7 @@ private:
         uint8_t entryOf[kQuantumModelMaxSymbols];
         void Init(int symbolCount);
         void FindEntries();
+        void CountUse(int entry);
     };
 
     void Encode(Model& model, int symbol);
