@@ -124,6 +124,14 @@ void BlockEncoder::Reset()
     StartBlock();
 }
 
+void BitSink::PutWord()
+{
+    heldCount_ -= 32;
+    const uint32_t word = uint32_t(held_ >> heldCount_);
+    const uint8_t bytes[4] = {uint8_t(word >> 24), uint8_t(word >> 16), uint8_t(word >> 8), uint8_t(word)};
+    out_->insert(out_->end(), bytes, bytes + 4);
+}
+
 void BitSink::PutRun(int bit, uint64_t count)
 {
     for (; count > 0;) {
@@ -160,15 +168,22 @@ void BlockEncoder::StartBlock()
 // many pending bits.
 void BlockEncoder::PutSettled(uint32_t bits, int count)
 {
-    if (pending_ + uint64_t(count) <= 32) {
-        const int pending = int(pending_);
-        arithmetic_.Put(bits + (((uint32_t(1) << pending) - 1) << (count - 1)), pending + count);
-    } else {
-        const uint32_t first = (bits >> (count - 1)) & 1;
-        arithmetic_.Put(first, 1);
-        arithmetic_.PutRun(!first, pending_);
-        arithmetic_.Put(bits, count - 1);
+    if (pending_ + uint64_t(count) > 32) {
+        PutSettledAfterManyPending(bits, count);
+        return;
     }
+    const int pending = int(pending_);
+    arithmetic_.Put(bits + (((uint32_t(1) << pending) - 1) << (count - 1)), pending + count);
+    pending_ = 0;
+}
+
+// PutSettled's rare case, kept apart so that the common one stays small.
+void BlockEncoder::PutSettledAfterManyPending(uint32_t bits, int count)
+{
+    const uint32_t first = (bits >> (count - 1)) & 1;
+    arithmetic_.Put(first, 1);
+    arithmetic_.PutRun(!first, pending_);
+    arithmetic_.Put(bits, count - 1);
     pending_ = 0;
 }
 

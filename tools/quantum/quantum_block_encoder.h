@@ -28,12 +28,8 @@ public:
         held_ = held_ << count | (value & ((uint64_t(1) << count) - 1));
         heldCount_ += count;
         written_ += uint64_t(count);
-        if (heldCount_ >= 32) {
-            heldCount_ -= 32;
-            const uint32_t word = uint32_t(held_ >> heldCount_);
-            const uint8_t bytes[4] = {uint8_t(word >> 24), uint8_t(word >> 16), uint8_t(word >> 8), uint8_t(word)};
-            out_->insert(out_->end(), bytes, bytes + 4);
-        }
+        if (heldCount_ >= 32)
+            PutWord();
     }
     // count copies of one bit.
     void PutRun(int bit, uint64_t count);
@@ -42,6 +38,9 @@ public:
     uint64_t written() const { return written_; }
 
 private:
+    // Moves the first 32 of the bits held to out_.
+    void PutWord();
+
     std::vector<uint8_t>* out_;
     uint64_t held_ = 0;  // bits not yet in out_: the low heldCount_ ones
     int heldCount_ = 0;
@@ -89,6 +88,7 @@ private:
     void Encode(Model& model, int symbol);
     void Renormalise();
     void PutSettled(uint32_t bits, int count);
+    void PutSettledAfterManyPending(uint32_t bits, int count);
     void PutRaw(uint32_t value, int count);
     void StartBlock();
 
