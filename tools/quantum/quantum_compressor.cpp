@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstring>
 
 namespace quantum {
@@ -112,26 +113,42 @@ void Compressor::Append(const uint8_t* data, size_t size)
     buffer_.insert(buffer_.end(), data, data + size);
 }
 
+Compressor::Slots Compressor::SlotsOf(const uint8_t* p) const
+{
+    return {Near3HashOf(p), Near4HashOf(p), ChainHashOf(p, hashBits_)};
+}
+
+// Makes position, the one after the last inserted, the latest of its slots.
+void Compressor::Insert(uint64_t position, const Slots& slots)
+{
+    previous_[position & (windowSize_ - 1)] = head_[slots.chain];
+    head_[slots.chain] = uint32_t(position + 1);
+    near3_[slots.near3] = uint32_t(position + 1);
+    near4_[slots.near4] = uint32_t(position + 1);
+    inserted_ = position + 1;
+}
+
+// Every position below position with five bytes of data behind it.
 void Compressor::InsertUpTo(uint64_t position)
 {
     const uint64_t end = bufferStart_ + buffer_.size();
-    for (; inserted_ < position && inserted_ + 5 <= end; ++inserted_) {
+    for (; inserted_ < position && inserted_ + 5 <= end;) {
         const uint8_t* p = At(inserted_);
         if (inserted_ + kPrefetchAhead + 5 <= end) {
             // The chain head of a position a little further on, fetched from
             // memory by the time that position is inserted or looked up.
             __builtin_prefetch(&head_[ChainHashOf(p + kPrefetchAhead, hashBits_)]);
         }
-        const uint32_t h = ChainHashOf(p, hashBits_);
-        previous_[inserted_ & (windowSize_ - 1)] = head_[h];
-        head_[h] = uint32_t(inserted_ + 1);
-        near3_[Near3HashOf(p)] = uint32_t(inserted_ + 1);
-        near4_[Near4HashOf(p)] = uint32_t(inserted_ + 1);
+        Insert(inserted_, SlotsOf(p));
     }
 }
 
-Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd) const
+// The positions before position go into the tables first (those that a
+// match went over), position itself once its candidates are read.
+Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
 {
+    if (inserted_ < position)
+        InsertUpTo(position);
     Match best;
     // A match ends by the end of the block and by the end of the decoder's
     // window: a reader that empties its window member by member (cabextract)
@@ -142,14 +159,25 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd) co
     if (maxLength < 3)
         return best;
     const uint8_t* here = At(position);
+    if (maxLength < 5) {
+        // Too near an end for the chain, or to be hashed.
+        if (Consider(position, near3_[Near3HashOf(here)], maxLength, best) || maxLength < 4)
+            return best;
+        Consider(position, near4_[Near4HashOf(here)], maxLength, best);
+        return best;
+    }
+    const Slots slots = SlotsOf(here);
+    const uint32_t near3 = near3_[slots.near3];
+    const uint32_t near4 = near4_[slots.near4];
+    uint32_t candidate = head_[slots.chain];
+    // With five bytes left, InsertUpTo has reached position.
+    assert(inserted_ == position);
+    Insert(position, slots);
     // Matches of three and four bytes pay only when near (WorthIt): the
     // latest position that starts with the same three and the same four
     // bytes is the nearest such match. Longer ones come from the chain.
-    if (Consider(position, near3_[Near3HashOf(here)], maxLength, best) || maxLength < 4)
+    if (Consider(position, near3, maxLength, best) || Consider(position, near4, maxLength, best))
         return best;
-    if (Consider(position, near4_[Near4HashOf(here)], maxLength, best) || maxLength < 5)
-        return best;
-    uint32_t candidate = head_[ChainHashOf(here, hashBits_)];
     for (int depth = chainDepth_; candidate != 0 && depth > 0; --depth) {
         if (best.length >= kGoodLength)
             depth = std::min(depth, kGoodDepth);
@@ -219,11 +247,9 @@ bool Compressor::CompressBlock(const uint8_t* data, size_t size, std::vector<uin
     bool haveNext = false;
     Match next;
     while (position < blockEnd) {
-        InsertUpTo(position);
         Match match = haveNext ? next : FindMatch(position, blockEnd);
         haveNext = false;
         if (match.length >= 3 && match.length < kLazyLimit && position + 1 < blockEnd) {
-            InsertUpTo(position + 1);
             next = FindMatch(position + 1, blockEnd);
             if (Worth(next.length, next.offset) > Worth(match.length, match.offset) + kLazyMargin) {
                 match = Match{};

@@ -26,9 +26,19 @@ private:
         uint32_t offset = 0;
     };
 
+    // A position's slots in the tables of the latest positions (near3_,
+    // near4_) and of the chain heads.
+    struct Slots {
+        uint32_t near3;
+        uint32_t near4;
+        uint32_t chain;
+    };
+
     void Append(const uint8_t* data, size_t size);
+    Slots SlotsOf(const uint8_t* p) const;
+    void Insert(uint64_t position, const Slots& slots);
     void InsertUpTo(uint64_t position);
-    Match FindMatch(uint64_t position, uint64_t blockEnd) const;
+    Match FindMatch(uint64_t position, uint64_t blockEnd);
     uint32_t NextCandidate(uint64_t from, uint32_t candidate) const;
     bool Consider(uint64_t position, uint32_t candidate, uint32_t maxLength, Match& best) const;
     bool WorthIt(const Match& match) const;
