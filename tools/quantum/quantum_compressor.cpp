@@ -184,9 +184,12 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
         const uint64_t from = candidate - 1;
         if (from >= position || position - from > windowSize_)
             break;
+        // The next link is read first: its load and the candidate's bytes
+        // then come from memory at the same time.
+        const uint32_t next = NextCandidate(from, candidate);
         if (Consider(position, candidate, maxLength, best))
             break;
-        candidate = NextCandidate(from, candidate);
+        candidate = next;
     }
     return best;
 }
