@@ -166,6 +166,11 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
         Consider(position, near4_[Near4HashOf(here)], maxLength, best);
         return best;
     }
+    if (maxLength > 5) {
+        // The next byte's chain head, in case it is searched too (a literal
+        // or a match put off): in memory by then.
+        __builtin_prefetch(&head_[ChainHashOf(here + 1, hashBits_)]);
+    }
     const Slots slots = SlotsOf(here);
     const uint32_t near3 = near3_[slots.near3];
     const uint32_t near4 = near4_[slots.near4];
