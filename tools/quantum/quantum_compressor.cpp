@@ -166,10 +166,14 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
         Consider(position, near4_[Near4HashOf(here)], maxLength, best);
         return best;
     }
-    if (maxLength > 5) {
-        // The next byte's chain head, in case it is searched too (a literal
-        // or a match put off): in memory by then.
-        __builtin_prefetch(&head_[ChainHashOf(here + 1, hashBits_)]);
+    if (maxLength > 6) {
+        // The next bytes are searched too after a literal or a match put
+        // off: the chain head of the byte after next and the first link of
+        // the next byte's chain (its head fetched by the previous search)
+        // are brought into memory by then.
+        __builtin_prefetch(&head_[ChainHashOf(here + 2, hashBits_)]);
+        const uint32_t nextHead = head_[ChainHashOf(here + 1, hashBits_)];
+        __builtin_prefetch(&previous_[(nextHead - 1) & (windowSize_ - 1)]);
     }
     const Slots slots = SlotsOf(here);
     const uint32_t near3 = near3_[slots.near3];
