@@ -25,11 +25,12 @@ constexpr int kBitsPerByte = 6;
 constexpr int kLazyMargin = 2;
 constexpr size_t kMaxCompressedBlock = 32768 + 10240;  // the reader's buffer
 
-// The chains link positions whose next five bytes hash alike; a chain head
-// for every two positions of the window, from 4096 to 2^20 heads.
+// The chains link positions whose next five bytes hash alike; sixteen chain
+// heads for every position of the window, from 2^14 to 2^20 heads, so that
+// few strings that differ share a chain and waste its depth.
 int ChainHashBits(int windowBits)
 {
-    return std::clamp(windowBits - 1, 12, 20);
+    return std::clamp(windowBits + 4, 14, 20);
 }
 
 // The first four bytes as one number.
