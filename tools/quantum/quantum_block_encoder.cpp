@@ -99,12 +99,17 @@ void BlockEncoder::Model::FindEntries()
 
 // UpdateQuantumModel's result without its loop of varying length: 8 is added
 // to every cumulative frequency up to the entry's and 0 to the others, which
-// the compiler does many at a time. Only a rescale reorders the entries.
+// the compiler does many at a time, for the model's kSymbols rounded up to
+// whole groups of eight. Only a rescale reorders the entries.
+template <int kSymbols>
 void BlockEncoder::Model::CountUse(int entry)
 {
+    constexpr int16_t kLanes = (kSymbols + 7) / 8 * 8;
+    static_assert(kLanes <= kQuantumModelMaxSymbols);
+    assert(model.symbolCount <= kSymbols);
     // 16-bit indices, so that the comparisons are as wide as the frequencies.
     const int16_t last = int16_t(entry);
-    for (int16_t i = 0; i < kQuantumModelMaxSymbols; ++i)
+    for (int16_t i = 0; i < kLanes; ++i)
         model.cumulative[i] = uint16_t(model.cumulative[i] + (i <= last ? 8 : 0));
     if (model.cumulative[0] > kQuantumModelMaxTotal) {
         RescaleQuantumModel(model);
@@ -213,6 +218,7 @@ void BlockEncoder::Renormalise()
     shifts_ += uint64_t(settled + underflow);
 }
 
+template <int kSymbols>
 void BlockEncoder::Encode(Model& coded, int symbol)
 {
     QuantumModel& model = coded.model;
@@ -222,15 +228,15 @@ void BlockEncoder::Encode(Model& coded, int symbol)
     const uint32_t total = model.cumulative[0];
     high_ = (low_ + DivideByTotal(model.cumulative[entry] * range, total) - 1) & 0xFFFF;
     low_ = (low_ + DivideByTotal(model.cumulative[entry + 1] * range, total)) & 0xFFFF;
-    coded.CountUse(entry);
+    coded.CountUse<kSymbols>(entry);
     Renormalise();
 }
 
 void BlockEncoder::Literal(uint8_t byte)
 {
     const int model = byte / kQuantumLiteralSymbols;
-    Encode(selector_, model);
-    Encode(literals_[model], byte % kQuantumLiteralSymbols);
+    Encode<kQuantumSelectorSymbols>(selector_, model);
+    Encode<kQuantumLiteralSymbols>(literals_[model], byte % kQuantumLiteralSymbols);
 }
 
 bool BlockEncoder::CanEncode(uint32_t length, uint32_t offset) const
@@ -248,21 +254,21 @@ bool BlockEncoder::Match(uint32_t length, uint32_t offset)
     const uint32_t position = offset - 1;
     int model;
     if (length == 3) {
-        Encode(selector_, kQuantumSelectorMatch3);
+        Encode<kQuantumSelectorSymbols>(selector_, kQuantumSelectorMatch3);
         model = 0;
     } else if (length == 4) {
-        Encode(selector_, kQuantumSelectorMatch4);
+        Encode<kQuantumSelectorSymbols>(selector_, kQuantumSelectorMatch4);
         model = 1;
     } else {
-        Encode(selector_, kQuantumSelectorMatchN);
+        Encode<kQuantumSelectorSymbols>(selector_, kQuantumSelectorMatchN);
         const uint32_t value = length - kQuantumMatchNMinLength;
         const int slot = kLengthSlots.slot[value];
-        Encode(lengths_, slot);
+        Encode<kQuantumLengthSymbols>(lengths_, slot);
         PutRaw(value - kQuantumLengthBase[slot], kQuantumLengthExtraBits[slot]);
         model = 2;
     }
     const int slot = PositionSlot(position);
-    Encode(positions_[model], slot);
+    Encode<kQuantumPositionSlots>(positions_[model], slot);
     PutRaw(position - kQuantumPositionBase[slot], kQuantumPositionExtraBits[slot]);
     return true;
 }

@@ -82,9 +82,12 @@ private:
         uint8_t entryOf[kQuantumModelMaxSymbols];
         void Init(int symbolCount);
         void FindEntries();
+        template <int kSymbols>
         void CountUse(int entry);
     };
 
+    // Encodes symbol with model, one of at most kSymbols symbols.
+    template <int kSymbols>
     void Encode(Model& model, int symbol);
     void Renormalise();
     void PutSettled(uint32_t bits, int count);
