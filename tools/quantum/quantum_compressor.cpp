@@ -197,7 +197,9 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
         // The next link is read first: its load and the candidate's bytes
         // then come from memory at the same time.
         const uint32_t next = NextCandidate(from, candidate);
-        if (Consider(position, candidate, maxLength, best))
+        // Most candidates differ from here at best's length, which settles
+        // them without a call.
+        if (At(from)[best.length] == here[best.length] && Consider(position, candidate, maxLength, best))
             break;
         candidate = next;
     }
