@@ -160,7 +160,6 @@ void BlockEncoder::StartBlock()
     low_ = 0;
     high_ = 0xFFFF;
     pending_ = 0;
-    shifts_ = 0;
     arithmeticBytes_.clear();
     arithmetic_ = BitSink(arithmeticBytes_);
     raw_.clear();
@@ -195,7 +194,7 @@ void BlockEncoder::PutSettledAfterManyPending(uint32_t bits, int count)
 void BlockEncoder::PutRaw(uint32_t value, int count)
 {
     if (count > 0)
-        raw_.push_back({kCodeBits + shifts_, value, count});
+        raw_.push_back({kCodeBits + Shifts(), value, count});
 }
 
 // The mirror of the decoder's renormalisation: every shift there is a shift
@@ -215,7 +214,6 @@ void BlockEncoder::Renormalise()
     low_ = (low_ << underflow) & 0x7FFF;
     high_ = ((high_ << underflow) | 0x8000 | ((uint32_t(1) << underflow) - 1)) & 0xFFFF;
     pending_ += uint64_t(underflow);
-    shifts_ += uint64_t(settled + underflow);
 }
 
 template <int kSymbols>
@@ -279,11 +277,12 @@ bool BlockEncoder::Match(uint32_t length, uint32_t offset)
 // the decoder holds beyond its last shift.
 void BlockEncoder::FinishBlock(std::vector<uint8_t>& out)
 {
+    const uint64_t shifts = Shifts();
     const int first = (low_ & 0x4000) ? 1 : 0;
     ++pending_;
     PutSettled(uint32_t(first), 1);
-    assert(arithmetic_.written() <= kCodeBits + shifts_);
-    arithmetic_.PutRun(0, kCodeBits + shifts_ - arithmetic_.written());
+    assert(arithmetic_.written() <= kCodeBits + shifts);
+    arithmetic_.PutRun(0, kCodeBits + shifts - arithmetic_.written());
     const uint64_t total = arithmetic_.written();
     arithmetic_.Flush();
     arithmeticBytes_.insert(arithmeticBytes_.end(), 8, 0);

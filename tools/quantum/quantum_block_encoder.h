@@ -21,13 +21,12 @@ uint32_t DivideByTotal(uint32_t product, uint32_t total);
 // Appends bits to a byte vector, most significant bit first.
 class BitSink {
 public:
-    explicit BitSink(std::vector<uint8_t>& out) : out_(&out) {}
+    explicit BitSink(std::vector<uint8_t>& out) : out_(&out), start_(out.size()) {}
     // The low count bits of value (count 0 to 32); whole 32-bit words go out.
     void Put(uint32_t value, int count)
     {
         held_ = held_ << count | (value & ((uint64_t(1) << count) - 1));
         heldCount_ += count;
-        written_ += uint64_t(count);
         if (heldCount_ >= 32)
             PutWord();
     }
@@ -35,16 +34,17 @@ public:
     void PutRun(int bit, uint64_t count);
     // Writes the bits held, the last byte padded with zero bits.
     void Flush();
-    uint64_t written() const { return written_; }
+    // The bits put so far (before Flush).
+    uint64_t written() const { return uint64_t(out_->size() - start_) * 8 + uint64_t(heldCount_); }
 
 private:
     // Moves the first 32 of the bits held to out_.
     void PutWord();
 
     std::vector<uint8_t>* out_;
+    size_t start_;       // out_'s size when the sink was made
     uint64_t held_ = 0;  // bits not yet in out_: the low heldCount_ ones
     int heldCount_ = 0;
-    uint64_t written_ = 0;
 };
 
 class BlockEncoder {
@@ -93,6 +93,9 @@ private:
     void PutSettled(uint32_t bits, int count);
     void PutSettledAfterManyPending(uint32_t bits, int count);
     void PutRaw(uint32_t value, int count);
+    // The renormalisation shifts of this block: each put out a settled bit
+    // or left a pending one.
+    uint64_t Shifts() const { return arithmetic_.written() + pending_; }
     void StartBlock();
 
     int windowBits_;
@@ -103,7 +106,6 @@ private:
 
     uint32_t low_ = 0, high_ = 0xFFFF;
     uint64_t pending_ = 0;  // underflow shifts whose bit is not known yet
-    uint64_t shifts_ = 0;   // renormalisation shifts of this block
     std::vector<uint8_t> arithmeticBytes_;
     BitSink arithmetic_{arithmeticBytes_};
     std::vector<RawBits> raw_;
