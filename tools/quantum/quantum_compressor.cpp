@@ -25,12 +25,13 @@ constexpr int kBitsPerByte = 6;
 constexpr int kLazyMargin = 2;
 constexpr size_t kMaxCompressedBlock = 32768 + 10240;  // the reader's buffer
 
-// The chains link positions whose next five bytes hash alike; sixteen chain
-// heads for every position of the window, from 2^14 to 2^20 heads, so that
-// few strings that differ share a chain and waste its depth.
+// The chains link positions whose next five bytes hash alike. Small windows
+// get sixteen chain heads per position, so that few strings that differ
+// share a chain and waste its depth; from 2^18 heads (1 MiB) on, one per
+// position and at most 2^20, so that the heads stay near the cache's size.
 int ChainHashBits(int windowBits)
 {
-    return std::clamp(windowBits + 4, 14, 20);
+    return std::min(std::max(std::min(windowBits + 4, 18), windowBits), 20);
 }
 
 // The first four bytes as one number.
