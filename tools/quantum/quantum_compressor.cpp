@@ -184,9 +184,10 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
     // With five bytes left, InsertUpTo has reached position.
     assert(inserted_ == position);
     Insert(position, slots);
-    // Matches of three and four bytes pay only when near (WorthIt): the
-    // latest position that starts with the same three and the same four
-    // bytes is the nearest such match. Longer ones come from the chain.
+    // Matches of three and four bytes pay only when near (CanEncode,
+    // WorthIt): the latest position that starts with the same three and the
+    // same four bytes is the nearest such match. Longer ones come from the
+    // chain.
     if (Consider(position, near3, maxLength, best) || Consider(position, near4, maxLength, best))
         return best;
     for (int depth = chainDepth_; candidate != 0 && depth > 0; --depth) {
@@ -242,14 +243,12 @@ uint32_t Compressor::NextCandidate(uint64_t from, uint32_t candidate) const
     return next < candidate ? next : 0;
 }
 
-// Short matches far back cost more than the literals they replace.
+// Matches of four bytes far back cost more than the literals they replace.
+// Those of three bytes reach back at most 4096 bytes (CanEncode), where
+// they still pay.
 bool Compressor::WorthIt(const Match& match) const
 {
-    if (match.length == 3)
-        return match.offset <= 1024;
-    if (match.length == 4)
-        return match.offset <= 65536;
-    return true;
+    return match.length != 4 || match.offset <= 65536;
 }
 
 bool Compressor::CompressBlock(const uint8_t* data, size_t size, std::vector<uint8_t>& out)
