@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <cstring>
 
 namespace quantum {
 
@@ -62,9 +63,10 @@ constexpr Reciprocals kReciprocals;
 // written most significant first; bytes holds 8 bytes beyond them.
 uint32_t ReadBits(const std::vector<uint8_t>& bytes, uint64_t from, int count)
 {
-    uint64_t word = 0;
-    for (int i = 0; i < 8; ++i)
-        word = word << 8 | bytes[from / 8 + i];
+    uint64_t word;
+    memcpy(&word, bytes.data() + from / 8, 8);
+    if constexpr (std::endian::native == std::endian::little)
+        word = __builtin_bswap64(word);
     return count == 0 ? 0 : uint32_t((word << (from % 8)) >> (64 - count));
 }
 
