@@ -12,6 +12,9 @@ namespace {
 constexpr int kNear3Bits = 14;  // heads of the tables of the latest positions
 constexpr int kNear4Bits = 16;
 constexpr uint64_t kPrefetchAhead = 16;
+// Below this window the tables (at most 512 KiB of chain heads) stay in the
+// cache, and fetching ahead would only cost its hashing.
+constexpr int kPrefetchFromWindowBits = 14;
 constexpr uint32_t kNiceLength = 64;  // a match this long ends the search
 constexpr uint32_t kLazyLimit = 16;   // a match this long is taken without looking one byte further
 // Once a match this long is found, only kGoodDepth more candidates are looked at.
@@ -97,6 +100,7 @@ Compressor::Compressor(int windowBits, int level)
       windowSize_(uint32_t(1) << windowBits),
       chainDepth_(1 << (std::clamp(level, 1, 7) - 1)),
       hashBits_(ChainHashBits(windowBits)),
+      prefetch_(windowBits >= kPrefetchFromWindowBits),
       head_(size_t(1) << hashBits_, 0),
       near3_(size_t(1) << kNear3Bits, 0),
       near4_(size_t(1) << kNear4Bits, 0),
@@ -136,7 +140,7 @@ void Compressor::InsertUpTo(uint64_t position)
     const uint64_t end = bufferStart_ + buffer_.size();
     for (; inserted_ < position && inserted_ + 5 <= end;) {
         const uint8_t* p = At(inserted_);
-        if (inserted_ + kPrefetchAhead + 5 <= end) {
+        if (prefetch_ && inserted_ + kPrefetchAhead + 5 <= end) {
             // The chain head of a position a little further on, fetched from
             // memory by the time that position is inserted or looked up.
             __builtin_prefetch(&head_[ChainHashOf(p + kPrefetchAhead, hashBits_)]);
@@ -168,7 +172,7 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
         Consider(position, near4_[Near4HashOf(here)], maxLength, best);
         return best;
     }
-    if (maxLength > 6) {
+    if (prefetch_ && maxLength > 6) {
         // The next bytes are searched too after a literal or a match put
         // off: the chain head of the byte after next and the first link of
         // the next byte's chain (its head fetched by the previous search)

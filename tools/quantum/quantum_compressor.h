@@ -51,6 +51,7 @@ private:
     uint64_t bufferStart_ = 0;     // folder position of buffer_[0]
     uint64_t inserted_ = 0;        // positions below this are in the hash chains
     int hashBits_;
+    bool prefetch_;                   // whether chain heads and links are fetched ahead
     std::vector<uint32_t> head_;      // per hash of five bytes: last position + 1, 0 for none
     std::vector<uint32_t> near3_;     // per hash of three bytes: last position + 1, 0 for none
     std::vector<uint32_t> near4_;     // the same for four bytes
