@@ -59,6 +59,13 @@ struct Reciprocals {
 };
 constexpr Reciprocals kReciprocals;
 
+// The leading zero bits of the low 16 bits of x, 16 when they are all zero:
+// the bit below them ends the count, so the count needs no test for zero.
+int LeadingZeros16(uint32_t x)
+{
+    return std::countl_zero(x << 16 | 0x8000);
+}
+
 // The count bits (at most 32) of the value from position `from` of bits
 // written most significant first; bytes holds 8 bytes beyond them.
 uint32_t ReadBits(const std::vector<uint8_t>& bytes, uint64_t from, int count)
@@ -206,13 +213,15 @@ void BlockEncoder::PutRaw(uint32_t value, int count)
 // removing that second bit, and here it waits as a pending underflow bit.
 void BlockEncoder::Renormalise()
 {
-    const int settled = std::countl_zero(uint16_t(low_ ^ high_));
+    const int settled = LeadingZeros16(low_ ^ high_);
     if (settled > 0) {
         PutSettled(high_ >> (16 - settled), settled);
         low_ = (low_ << settled) & 0xFFFF;
         high_ = ((high_ << settled) | ((uint32_t(1) << settled) - 1)) & 0xFFFF;
     }
-    const int underflow = std::countl_one(uint16_t((low_ & ~high_) << 1));
+    // The ones of low and zeros of high below the first bit; the last bit
+    // of the shifted value, a one, ends the count.
+    const int underflow = LeadingZeros16(~((low_ & ~high_) << 1));
     low_ = (low_ << underflow) & 0x7FFF;
     high_ = ((high_ << underflow) | 0x8000 | ((uint32_t(1) << underflow) - 1)) & 0xFFFF;
     pending_ += uint64_t(underflow);
