@@ -150,7 +150,7 @@ void BitSink::PutRun(int bit, uint64_t count)
 {
     for (; count > 0;) {
         const int n = int(std::min<uint64_t>(count, 32));
-        Put(bit ? 0xFFFFFFFFu : 0, n);
+        Put(bit ? 0xFFFFFFFFu >> (32 - n) : 0, n);
         count -= uint64_t(n);
     }
 }
@@ -196,7 +196,7 @@ void BlockEncoder::PutSettledAfterManyPending(uint32_t bits, int count)
     const uint32_t first = (bits >> (count - 1)) & 1;
     arithmetic_.Put(first, 1);
     arithmetic_.PutRun(!first, pending_);
-    arithmetic_.Put(bits, count - 1);
+    arithmetic_.Put(bits & ((uint32_t(1) << (count - 1)) - 1), count - 1);
     pending_ = 0;
 }
 

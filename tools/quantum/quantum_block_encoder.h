@@ -4,6 +4,7 @@
 // encoder restarted at every data block, and the raw extra bits placed where
 // the decoder will read them. It encodes whatever it is told; choosing the
 // matches is the compressor's job.
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -22,10 +23,11 @@ uint32_t DivideByTotal(uint32_t product, uint32_t total);
 class BitSink {
 public:
     explicit BitSink(std::vector<uint8_t>& out) : out_(&out), start_(out.size()) {}
-    // The low count bits of value (count 0 to 32); whole 32-bit words go out.
+    // value, below 2^count, as count bits (0 to 32); whole 32-bit words go out.
     void Put(uint32_t value, int count)
     {
-        held_ = held_ << count | (value & ((uint64_t(1) << count) - 1));
+        assert(uint64_t(value) >> count == 0);
+        held_ = held_ << count | value;
         heldCount_ += count;
         if (heldCount_ >= 32)
             PutWord();
