@@ -192,7 +192,7 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
     // WorthIt): the latest position that starts with the same three and the
     // same four bytes is the nearest such match. Longer ones come from the
     // chain.
-    if (Consider(position, near3, maxLength, best) || Consider(position, near4, maxLength, best))
+    if (Consider(position, near3, maxLength, best) || (near4 != near3 && Consider(position, near4, maxLength, best)))
         return best;
     for (int depth = chainDepth_; candidate != 0 && depth > 0; --depth) {
         if (best.length >= kGoodLength)
