@@ -89,6 +89,20 @@ uint32_t DivideByTotal(uint32_t product, uint32_t total)
     return uint32_t((uint64_t(product) * kReciprocals.multiplier[total]) >> kReciprocals.shift[total]);
 }
 
+namespace {
+
+// DivideByTotal(frequency * range, total) with the multiplications in
+// another order: the frequency times the reciprocal (below 2^41) can be
+// formed before range, which comes from the previous symbol, is known.
+uint32_t ScaleByRange(uint32_t frequency, uint32_t range, uint32_t total)
+{
+    assert(total > 0 && total < kTotalLimit && frequency * range < uint32_t(1) << kProductBits);
+    const uint64_t scaled = uint64_t(frequency) * kReciprocals.multiplier[total];
+    return uint32_t((scaled * range) >> kReciprocals.shift[total]);
+}
+
+}  // namespace
+
 BlockEncoder::BlockEncoder(int windowBits) : windowBits_(windowBits)
 {
     Reset();
@@ -211,34 +225,36 @@ void BlockEncoder::PutRaw(uint32_t value, int count)
 // share are settled and go out together. Then low starts 0 and high 1; as
 // long as low's next bit is 1 and high's is 0 the decoder shifts once more,
 // removing that second bit, and here it waits as a pending underflow bit.
-void BlockEncoder::Renormalise()
+// Both counts come from the new low and high, and one shift makes room for
+// them.
+inline void BlockEncoder::Renormalise(uint32_t low, uint32_t high)
 {
-    const int settled = LeadingZeros16(low_ ^ high_);
-    if (settled > 0) {
-        PutSettled(high_ >> (16 - settled), settled);
-        low_ = (low_ << settled) & 0xFFFF;
-        high_ = ((high_ << settled) | ((uint32_t(1) << settled) - 1)) & 0xFFFF;
-    }
-    // The ones of low and zeros of high below the first bit; the last bit
-    // of the shifted value, a one, ends the count.
-    const int underflow = LeadingZeros16(~((low_ & ~high_) << 1));
-    low_ = (low_ << underflow) & 0x7FFF;
-    high_ = ((high_ << underflow) | 0x8000 | ((uint32_t(1) << underflow) - 1)) & 0xFFFF;
+    const int settled = LeadingZeros16(low ^ high);
+    // The ones of low over zeros of high below the first bit that differs;
+    // the zero bits shifted in end the count.
+    const int underflow = LeadingZeros16(~((low & ~high) << (settled + 1)));
+    if (settled > 0)
+        PutSettled(high >> (16 - settled), settled);
     pending_ += uint64_t(underflow);
+    const int shift = settled + underflow;
+    low_ = (low << shift) & 0x7FFF;
+    high_ = ((high << shift) | 0x8000 | ((uint32_t(1) << shift) - 1)) & 0xFFFF;
 }
 
+// Inlined into its few callers, so that the coder's range stays in registers
+// from one symbol to the next.
 template <int kSymbols>
-void BlockEncoder::Encode(Model& coded, int symbol)
+[[gnu::always_inline]] inline void BlockEncoder::Encode(Model& coded, int symbol)
 {
     QuantumModel& model = coded.model;
     const int entry = coded.entryOf[symbol];
     assert(entry < model.symbolCount && model.symbols[entry] == symbol);
-    const uint32_t range = high_ - low_ + 1;
+    const uint32_t low = low_;
+    const uint32_t range = high_ - low + 1;
     const uint32_t total = model.cumulative[0];
-    high_ = (low_ + DivideByTotal(model.cumulative[entry] * range, total) - 1) & 0xFFFF;
-    low_ = (low_ + DivideByTotal(model.cumulative[entry + 1] * range, total)) & 0xFFFF;
+    const uint32_t high = (low + ScaleByRange(model.cumulative[entry], range, total) - 1) & 0xFFFF;
+    Renormalise((low + ScaleByRange(model.cumulative[entry + 1], range, total)) & 0xFFFF, high);
     coded.CountUse<kSymbols>(entry);
-    Renormalise();
 }
 
 void BlockEncoder::Literal(uint8_t byte)

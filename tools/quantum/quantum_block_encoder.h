@@ -91,7 +91,8 @@ private:
     // Encodes symbol with model, one of at most kSymbols symbols.
     template <int kSymbols>
     void Encode(Model& model, int symbol);
-    void Renormalise();
+    // Takes the new low and high of the coder's range.
+    void Renormalise(uint32_t low, uint32_t high);
     void PutSettled(uint32_t bits, int count);
     void PutSettledAfterManyPending(uint32_t bits, int count);
     void PutRaw(uint32_t value, int count);
