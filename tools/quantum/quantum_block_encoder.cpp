@@ -103,8 +103,14 @@ uint32_t ScaleByRange(uint32_t frequency, uint32_t range, uint32_t total)
 
 }  // namespace
 
+// A position model's slots follow one another from position 0, so the last
+// one's end is the model's reach.
 BlockEncoder::BlockEncoder(int windowBits) : windowBits_(windowBits)
 {
+    for (int i = 0; i < kQuantumPositionModels; ++i) {
+        const int last = QuantumPositionSlotCount(windowBits_, i) - 1;
+        reach_[i] = kQuantumPositionBase[last] + (uint32_t(1) << kQuantumPositionExtraBits[last]);
+    }
     Reset();
 }
 
@@ -262,14 +268,6 @@ void BlockEncoder::Literal(uint8_t byte)
     const int model = byte / kQuantumLiteralSymbols;
     Encode<kQuantumSelectorSymbols>(selector_, model);
     Encode<kQuantumLiteralSymbols>(literals_[model], byte % kQuantumLiteralSymbols);
-}
-
-bool BlockEncoder::CanEncode(uint32_t length, uint32_t offset) const
-{
-    if (length < 3 || length > uint32_t(kQuantumMaxMatchLength) || offset == 0)
-        return false;
-    const int model = length == 3 ? 0 : length == 4 ? 1 : 2;
-    return PositionSlot(offset - 1) < positions_[model].model.symbolCount;
 }
 
 bool BlockEncoder::Match(uint32_t length, uint32_t offset)

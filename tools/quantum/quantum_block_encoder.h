@@ -64,7 +64,11 @@ public:
     // length's position model can express.
     bool Match(uint32_t length, uint32_t offset);
     // True when Match(length, offset) would be accepted.
-    bool CanEncode(uint32_t length, uint32_t offset) const;
+    bool CanEncode(uint32_t length, uint32_t offset) const
+    {
+        return length >= 3 && length <= uint32_t(kQuantumMaxMatchLength) && offset != 0 &&
+               offset <= reach_[PositionModel(length)];
+    }
 
     // Ends the block: flushes the arithmetic encoder so that the decoder's
     // last read lies within the block, interleaves the raw bits and appends
@@ -88,6 +92,9 @@ private:
         void CountUse(int entry);
     };
 
+    // The position model of a match of length 3 or more.
+    static int PositionModel(uint32_t length) { return length == 3 ? 0 : length == 4 ? 1 : 2; }
+
     // Encodes symbol with model, one of at most kSymbols symbols.
     template <int kSymbols>
     void Encode(Model& model, int symbol);
@@ -106,6 +113,7 @@ private:
     Model literals_[kQuantumLiteralModels];
     Model positions_[kQuantumPositionModels];
     Model lengths_;
+    uint32_t reach_[kQuantumPositionModels];  // per position model, the farthest offset it expresses
 
     uint32_t low_ = 0, high_ = 0xFFFF;
     uint64_t pending_ = 0;  // underflow shifts whose bit is not known yet
