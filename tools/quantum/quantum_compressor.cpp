@@ -214,7 +214,9 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
 
 // Takes the match at candidate (a position + 1) when it is longer than best,
 // worth more and can be encoded; true once best is long enough to stop looking.
-bool Compressor::Consider(uint64_t position, uint32_t candidate, uint32_t maxLength, Match& best) const
+// Inlined into the search, so that best stays in registers.
+[[gnu::always_inline]] inline bool Compressor::Consider(uint64_t position, uint32_t candidate, uint32_t maxLength,
+                                                        Match& best) const
 {
     if (best.length >= maxLength)
         return true;
