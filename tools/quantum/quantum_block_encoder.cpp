@@ -38,7 +38,7 @@ struct LengthSlots {
 constexpr LengthSlots kLengthSlots;
 
 // For every total below kTotalLimit, a multiplier and shift that divide the
-// products of the coder exactly (see DivideByTotal).
+// products of the coder exactly (see ScaleByRange).
 constexpr uint32_t kTotalLimit = 4096;
 constexpr int kProductBits = 28;
 static_assert(uint64_t(kQuantumModelMaxTotal) * 0x10000 < uint64_t(1) << kProductBits);
@@ -82,26 +82,16 @@ uint32_t ReadBits(const std::vector<uint8_t>& bytes, uint64_t from, int count)
 // With m = ceil(2^s / total) = (2^s + e) / total, e < total, and
 // s = kProductBits + ceil(log2 total), product * m / 2^s exceeds
 // product / total by product * e / (total * 2^s) < 1 / total, which never
-// carries the quotient to the next whole number.
-uint32_t DivideByTotal(uint32_t product, uint32_t total)
-{
-    assert(total > 0 && total < kTotalLimit && product < uint32_t(1) << kProductBits);
-    return uint32_t((uint64_t(product) * kReciprocals.multiplier[total]) >> kReciprocals.shift[total]);
-}
-
-namespace {
-
-// DivideByTotal(frequency * range, total) with the multiplications in
-// another order: the frequency times the reciprocal (below 2^41) can be
-// formed before range, which comes from the previous symbol, is known.
+// carries the quotient to the next whole number. The frequency times the
+// reciprocal is formed first (range comes from the previous symbol, and is
+// known later); with the product below 2^28 and m below 2^29 nothing
+// overflows 64 bits.
 uint32_t ScaleByRange(uint32_t frequency, uint32_t range, uint32_t total)
 {
-    assert(total > 0 && total < kTotalLimit && frequency * range < uint32_t(1) << kProductBits);
+    assert(total > 0 && total < kTotalLimit && uint64_t(frequency) * range < uint64_t(1) << kProductBits);
     const uint64_t scaled = uint64_t(frequency) * kReciprocals.multiplier[total];
     return uint32_t((scaled * range) >> kReciprocals.shift[total]);
 }
-
-}  // namespace
 
 // A position model's slots follow one another from position 0, so the last
 // one's end is the model's reach.

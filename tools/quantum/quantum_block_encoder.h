@@ -14,10 +14,11 @@
 
 namespace quantum {
 
-// product / total, rounded down, for a product below 2^28 and a total below
-// 4096 (a model's total times the coder's range): a multiplication by the
-// total's reciprocal in place of a division.
-uint32_t DivideByTotal(uint32_t product, uint32_t total);
+// frequency * range / total, rounded down, for a product frequency * range
+// below 2^28 and a total below 4096 (a model's frequency times the coder's
+// range, over the model's total): a multiplication by the total's reciprocal
+// in place of a division.
+uint32_t ScaleByRange(uint32_t frequency, uint32_t range, uint32_t total);
 
 // Appends bits to a byte vector, most significant bit first.
 class BitSink {

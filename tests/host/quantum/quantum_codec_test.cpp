@@ -249,16 +249,23 @@ TEST(QuantumCodec, TheBlocksOfDamagedVectorsFail)
 
 // Every total, with products spread over the whole range and those either
 // side of each multiple of the total near the top, where a reciprocal
-// that is a little too large would first show.
+// that is a little too large would first show (as frequency times a range of
+// 1); then frequencies up to the total times ranges up to 2^16, as the coder
+// forms them.
 TEST(QuantumCodec, TheEncodersDivisionByATotalIsExact)
 {
     constexpr uint32_t kProductLimit = uint32_t(1) << 28;
     for (uint32_t total = 1; total < 4096; ++total) {
         for (uint32_t product = 0; product < kProductLimit; product += kProductLimit / 509 + total)
-            ASSERT_EQ(quantum::DivideByTotal(product, total), product / total) << product << " / " << total;
+            ASSERT_EQ(quantum::ScaleByRange(product, 1, total), product / total) << product << " / " << total;
         const uint32_t topMultiple = (kProductLimit - 1) / total * total;
         for (const uint32_t product : {topMultiple - 1, topMultiple, kProductLimit - 1})
-            ASSERT_EQ(quantum::DivideByTotal(product, total), product / total) << product << " / " << total;
+            ASSERT_EQ(quantum::ScaleByRange(product, 1, total), product / total) << product << " / " << total;
+        for (const uint32_t frequency : {uint32_t(1), total / 2, total - 1, total}) {
+            for (const uint32_t range : {1u, 2u, 0x7FFFu, 0x8000u, 0xFFFFu, 0x10000u})
+                ASSERT_EQ(quantum::ScaleByRange(frequency, range, total), frequency * range / total)
+                    << frequency << " * " << range << " / " << total;
+        }
     }
 }
 
