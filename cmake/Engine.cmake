@@ -42,7 +42,7 @@ endif()
 # every return address pushed then touches the page below the one before.
 # The few sources with larger frames keep the probes (engine_large_frames),
 # also those whose functions grow large only when the whole-program step
-# inlines their callees into them; the test ShippedProgram.EveryLargeFrameProbes
+# inlines their callees into them; the test EveryLargeFrameProbesTheStack
 # finds any frame that was missed.
 set(ENGINE_FRAME_LIMIT 3584)
 # Tables and texts keep the alignment the ABI asks for, not a cache line's.
