@@ -148,12 +148,11 @@ void BlockEncoder::Reset()
     StartBlock();
 }
 
-void BitSink::PutWord()
+void BitSink::Grow()
 {
-    heldCount_ -= 32;
-    const uint32_t word = uint32_t(held_ >> heldCount_);
-    const uint8_t bytes[4] = {uint8_t(word >> 24), uint8_t(word >> 16), uint8_t(word >> 8), uint8_t(word)};
-    out_->insert(out_->end(), bytes, bytes + 4);
+    out_->resize(std::max(2 * out_->size(), end_ + 8));
+    data_ = out_->data();
+    size_ = out_->size();
 }
 
 void BitSink::PutRun(int bit, uint64_t count)
@@ -167,11 +166,13 @@ void BitSink::PutRun(int bit, uint64_t count)
 
 void BitSink::Flush()
 {
+    out_->resize(end_);
     for (; heldCount_ >= 8; heldCount_ -= 8)
         out_->push_back(uint8_t(held_ >> (heldCount_ - 8)));
     if (heldCount_ > 0)
         out_->push_back(uint8_t(held_ << (8 - heldCount_)));
     heldCount_ = 0;
+    end_ = out_->size();
 }
 
 void BlockEncoder::StartBlock()
@@ -184,20 +185,24 @@ void BlockEncoder::StartBlock()
     raw_.clear();
 }
 
-// The leading count bits of bits, settled: the first one goes out followed
-// by the pending underflow bits, each its opposite, then the rest. The first
-// bit and its opposites, 0 then ones or 1 then zeros, are the number
-// 2^pending - 1 + first; so all go out in one piece unless there are very
-// many pending bits.
-void BlockEncoder::PutSettled(uint32_t bits, int count)
+// The leading count bits of bits (0 to 16 of them), settled: the first one
+// goes out followed by the pending underflow bits, each its opposite, then
+// the rest. The first bit and its opposites, 0 then ones or 1 then zeros,
+// are the number 2^pending - 1 + first; so all go out in one piece unless
+// there are very many pending bits. With count 0 nothing goes out and the
+// pending bits stay; that case takes no branch either, as most symbols of a
+// likely kind settle no bit.
+inline void BlockEncoder::PutSettled(uint32_t bits, int count)
 {
-    if (pending_ + uint64_t(count) > 32) {
+    // The pending bits that go out now: all of them, or none with count 0.
+    const uint64_t released = pending_ & (uint64_t(0) - uint64_t(count > 0));
+    if (released + uint64_t(count) > 32) [[unlikely]] {
         PutSettledAfterManyPending(bits, count);
         return;
     }
-    const int pending = int(pending_);
-    arithmetic_.Put(bits + (((uint32_t(1) << pending) - 1) << (count - 1)), pending + count);
-    pending_ = 0;
+    const uint64_t opposites = ((uint64_t(1) << released) - 1) << count >> 1;
+    arithmetic_.Put(uint32_t(bits + opposites), int(released) + count);
+    pending_ -= released;
 }
 
 // PutSettled's rare case, kept apart so that the common one stays small.
@@ -229,8 +234,7 @@ inline void BlockEncoder::Renormalise(uint32_t low, uint32_t high)
     // The ones of low over zeros of high below the first bit that differs;
     // the zero bits shifted in end the count.
     const int underflow = LeadingZeros16(~((low & ~high) << (settled + 1)));
-    if (settled > 0)
-        PutSettled(high >> (16 - settled), settled);
+    PutSettled(high >> (16 - settled), settled);
     pending_ += uint64_t(underflow);
     const int shift = settled + underflow;
     low_ = (low << shift) & 0x7FFF;
