@@ -37,11 +37,13 @@ int ChainHashBits(int windowBits)
     return std::min(std::max(std::min(windowBits + 4, 18), windowBits), 20);
 }
 
-// The first four bytes as one number.
-uint32_t Load4(const uint8_t* p)
+// The first eight bytes as one number, the first byte lowest.
+uint64_t Load8(const uint8_t* p)
 {
-    uint32_t v;
-    memcpy(&v, p, 4);
+    uint64_t v;
+    memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::big)
+        v = __builtin_bswap64(v);
     return v;
 }
 
@@ -51,23 +53,24 @@ int Worth(uint32_t length, uint32_t offset)
     return kBitsPerByte * int(length) - std::bit_width(offset);
 }
 
-// Five bytes gathered as four and one: a five-byte copy into a wider number
-// would stall the load that reads it back.
-uint32_t ChainHashOf(const uint8_t* p, int bits)
+// The hashes of the first five, three and four bytes of bytes, the first
+// eight bytes at a position (Load8).
+uint32_t ChainHashOf(uint64_t bytes, int bits)
 {
-    const uint64_t v = Load4(p) | uint64_t(p[4]) << 32;
+    const uint64_t v = bytes & 0xFFFFFFFFFFull;
     return uint32_t((v * 0x9E3779B97F4A7C15ull) >> (64 - bits));
 }
 
-uint32_t Near3HashOf(const uint8_t* p)
+// The three bytes with the first one highest.
+uint32_t Near3HashOf(uint64_t bytes)
 {
-    const uint32_t v = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    const uint32_t v = __builtin_bswap32(uint32_t(bytes)) >> 8;
     return (v * 2654435761u) >> (32 - kNear3Bits);
 }
 
-uint32_t Near4HashOf(const uint8_t* p)
+uint32_t Near4HashOf(uint64_t bytes)
 {
-    return (Load4(p) * 2654435761u) >> (32 - kNear4Bits);
+    return (uint32_t(bytes) * 2654435761u) >> (32 - kNear4Bits);
 }
 
 // How many bytes from the start agree, at most limit; eight at a time.
@@ -104,24 +107,29 @@ Compressor::Compressor(int windowBits, int level)
       head_(size_t(1) << hashBits_, 0),
       near3_(size_t(1) << kNear3Bits, 0),
       near4_(size_t(1) << kNear4Bits, 0),
-      previous_(windowSize_, 0)
+      previous_(windowSize_, 0),
+      buffer_(kTail, 0)
 {
 }
 
 // Keeps only the last window of history in front of the new data.
 void Compressor::Append(const uint8_t* data, size_t size)
 {
+    buffer_.resize(buffer_.size() - kTail);
     if (buffer_.size() + size > 2 * size_t(windowSize_) + cabwriter::kBlockSize && buffer_.size() > windowSize_) {
         const size_t drop = buffer_.size() - windowSize_;
         buffer_.erase(buffer_.begin(), buffer_.begin() + ptrdiff_t(drop));
         bufferStart_ += drop;
     }
     buffer_.insert(buffer_.end(), data, data + size);
+    buffer_.insert(buffer_.end(), kTail, 0);
 }
 
-Compressor::Slots Compressor::SlotsOf(const uint8_t* p) const
+// Of a position with five bytes of data.
+inline Compressor::Slots Compressor::SlotsOf(uint64_t position) const
 {
-    return {Near3HashOf(p), Near4HashOf(p), ChainHashOf(p, hashBits_)};
+    const uint64_t bytes = Load8(At(position));
+    return {Near3HashOf(bytes), Near4HashOf(bytes), ChainHashOf(bytes, hashBits_)};
 }
 
 // Makes position, the one after the last inserted, the latest of its slots.
@@ -137,15 +145,14 @@ void Compressor::Insert(uint64_t position, const Slots& slots)
 // Every position below position with five bytes of data behind it.
 void Compressor::InsertUpTo(uint64_t position)
 {
-    const uint64_t end = bufferStart_ + buffer_.size();
+    const uint64_t end = DataEnd();
     for (; inserted_ < position && inserted_ + 5 <= end;) {
-        const uint8_t* p = At(inserted_);
         if (prefetch_ && inserted_ + kPrefetchAhead + 5 <= end) {
             // The chain head of a position a little further on, fetched from
             // memory by the time that position is inserted or looked up.
-            __builtin_prefetch(&head_[ChainHashOf(p + kPrefetchAhead, hashBits_)]);
+            __builtin_prefetch(&head_[ChainHashOf(Load8(At(inserted_ + kPrefetchAhead)), hashBits_)]);
         }
-        Insert(inserted_, SlotsOf(p));
+        Insert(inserted_, SlotsOf(inserted_));
     }
 }
 
@@ -167,9 +174,10 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
     const uint8_t* here = At(position);
     if (maxLength < 5) {
         // Too near an end for the chain, or to be hashed.
-        if (Consider(position, near3_[Near3HashOf(here)], maxLength, best) || maxLength < 4)
+        const uint64_t bytes = Load8(here);
+        if (Consider(position, near3_[Near3HashOf(bytes)], maxLength, best) || maxLength < 4)
             return best;
-        Consider(position, near4_[Near4HashOf(here)], maxLength, best);
+        Consider(position, near4_[Near4HashOf(bytes)], maxLength, best);
         return best;
     }
     if (prefetch_ && maxLength > 6) {
@@ -177,11 +185,11 @@ Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
         // off: the chain head of the byte after next and the first link of
         // the next byte's chain (its head fetched by the previous search)
         // are brought into memory by then.
-        __builtin_prefetch(&head_[ChainHashOf(here + 2, hashBits_)]);
-        const uint32_t nextHead = head_[ChainHashOf(here + 1, hashBits_)];
+        __builtin_prefetch(&head_[ChainHashOf(Load8(here + 2), hashBits_)]);
+        const uint32_t nextHead = head_[ChainHashOf(Load8(here + 1), hashBits_)];
         __builtin_prefetch(&previous_[(nextHead - 1) & (windowSize_ - 1)]);
     }
-    const Slots slots = SlotsOf(here);
+    const Slots slots = SlotsOf(position);
     const uint32_t near3 = near3_[slots.near3];
     const uint32_t near4 = near4_[slots.near4];
     uint32_t candidate = head_[slots.chain];
@@ -262,7 +270,7 @@ bool Compressor::CompressBlock(const uint8_t* data, size_t size, std::vector<uin
     if (size > cabwriter::kBlockSize)
         return false;
     Append(data, size);
-    const uint64_t blockEnd = bufferStart_ + buffer_.size();
+    const uint64_t blockEnd = DataEnd();
     uint64_t position = blockEnd - size;
     // The match found one byte further when a match was put off for it.
     bool haveNext = false;

@@ -35,7 +35,7 @@ private:
     };
 
     void Append(const uint8_t* data, size_t size);
-    Slots SlotsOf(const uint8_t* p) const;
+    Slots SlotsOf(uint64_t position) const;
     void Insert(uint64_t position, const Slots& slots);
     void InsertUpTo(uint64_t position);
     Match FindMatch(uint64_t position, uint64_t blockEnd);
@@ -43,11 +43,16 @@ private:
     bool Consider(uint64_t position, uint32_t candidate, uint32_t maxLength, Match& best) const;
     bool WorthIt(const Match& match) const;
     const uint8_t* At(uint64_t position) const { return buffer_.data() + (position - bufferStart_); }
+    // The folder position where the data in buffer_ ends.
+    uint64_t DataEnd() const { return bufferStart_ + buffer_.size() - kTail; }
+
+    // buffer_ holds this many zero bytes behind the data, so that eight
+    // bytes can be read at every position with three bytes of data.
+    static constexpr size_t kTail = 5;
 
     BlockEncoder encoder_;
     uint32_t windowSize_;
     int chainDepth_;
-    std::vector<uint8_t> buffer_;  // the last window of the folder and the current block
     uint64_t bufferStart_ = 0;     // folder position of buffer_[0]
     uint64_t inserted_ = 0;        // positions below this are in the hash chains
     int hashBits_;
@@ -56,6 +61,7 @@ private:
     std::vector<uint32_t> near3_;     // per hash of three bytes: last position + 1, 0 for none
     std::vector<uint32_t> near4_;     // the same for four bytes
     std::vector<uint32_t> previous_;  // per position modulo the window: earlier position + 1
+    std::vector<uint8_t> buffer_;  // the last window of the folder and the current block, then kTail zeros
 };
 
 // Makes the writer use this compressor for Quantum folders.
