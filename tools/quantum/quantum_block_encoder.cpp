@@ -259,15 +259,31 @@ template <int kSymbols>
 
 void BlockEncoder::Literal(uint8_t byte)
 {
-    const int model = byte / kQuantumLiteralSymbols;
-    Encode<kQuantumSelectorSymbols>(selector_, model);
-    Encode<kQuantumLiteralSymbols>(literals_[model], byte % kQuantumLiteralSymbols);
+    EncodeLiteral(byte);
 }
 
 bool BlockEncoder::Match(uint32_t length, uint32_t offset)
 {
     if (!CanEncode(length, offset))
         return false;
+    EncodeMatch(length, offset);
+    return true;
+}
+
+void BlockEncoder::FinishBlock(std::vector<uint8_t>& out)
+{
+    EndBlock(out);
+}
+
+QUANTUM_HOT void BlockEncoder::EncodeLiteral(uint8_t byte)
+{
+    const int model = byte / kQuantumLiteralSymbols;
+    Encode<kQuantumSelectorSymbols>(selector_, model);
+    Encode<kQuantumLiteralSymbols>(literals_[model], byte % kQuantumLiteralSymbols);
+}
+
+QUANTUM_HOT void BlockEncoder::EncodeMatch(uint32_t length, uint32_t offset)
+{
     const uint32_t position = offset - 1;
     int model;
     if (length == 3) {
@@ -287,14 +303,13 @@ bool BlockEncoder::Match(uint32_t length, uint32_t offset)
     const int slot = PositionSlot(position);
     Encode<kQuantumPositionSlots>(positions_[model], slot);
     PutRaw(position - kQuantumPositionBase[slot], kQuantumPositionExtraBits[slot]);
-    return true;
 }
 
 // Ends with a code value inside [low, high] whatever bits follow: 01 when low
 // is below 0x4000, else 10 (then high is at least 0xC000), with the pending
 // underflow bits behind the first bit, padded with zeros to the 16 bits that
 // the decoder holds beyond its last shift.
-void BlockEncoder::FinishBlock(std::vector<uint8_t>& out)
+QUANTUM_HOT void BlockEncoder::EndBlock(std::vector<uint8_t>& out)
 {
     const uint64_t shifts = Shifts();
     const int first = (low_ & 0x4000) ? 1 : 0;

@@ -143,7 +143,7 @@ void Compressor::Insert(uint64_t position, const Slots& slots)
 }
 
 // Every position below position with five bytes of data behind it.
-void Compressor::InsertUpTo(uint64_t position)
+QUANTUM_HOT void Compressor::InsertUpTo(uint64_t position)
 {
     const uint64_t end = DataEnd();
     for (; inserted_ < position && inserted_ + 5 <= end;) {
@@ -158,7 +158,7 @@ void Compressor::InsertUpTo(uint64_t position)
 
 // The positions before position go into the tables first (those that a
 // match went over), position itself once its candidates are read.
-Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
+QUANTUM_HOT Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t blockEnd)
 {
     if (inserted_ < position)
         InsertUpTo(position);
