@@ -271,7 +271,15 @@ bool Compressor::CompressBlock(const uint8_t* data, size_t size, std::vector<uin
         return false;
     Append(data, size);
     const uint64_t blockEnd = DataEnd();
-    uint64_t position = blockEnd - size;
+    EncodeBlock(blockEnd - size, blockEnd);
+    out.clear();
+    encoder_.FinishBlock(out);
+    return out.size() <= kMaxCompressedBlock;
+}
+
+// Chooses and encodes the literals and matches from position to blockEnd.
+QUANTUM_HOT void Compressor::EncodeBlock(uint64_t position, uint64_t blockEnd)
+{
     // The match found one byte further when a match was put off for it.
     bool haveNext = false;
     Match next;
@@ -293,9 +301,6 @@ bool Compressor::CompressBlock(const uint8_t* data, size_t size, std::vector<uin
             ++position;
         }
     }
-    out.clear();
-    encoder_.FinishBlock(out);
-    return out.size() <= kMaxCompressedBlock;
 }
 
 }  // namespace quantum

@@ -37,6 +37,7 @@ private:
     void Append(const uint8_t* data, size_t size);
     Slots SlotsOf(uint64_t position) const;
     void Insert(uint64_t position, const Slots& slots);
+    QUANTUM_HOT void EncodeBlock(uint64_t position, uint64_t blockEnd);
     QUANTUM_HOT void InsertUpTo(uint64_t position);
     QUANTUM_HOT Match FindMatch(uint64_t position, uint64_t blockEnd);
     uint32_t NextCandidate(uint64_t from, uint32_t candidate) const;
