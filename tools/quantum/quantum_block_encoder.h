@@ -34,8 +34,8 @@ uint32_t ScaleByRange(uint32_t frequency, uint32_t range, uint32_t total);
 // Appends bits to a byte vector, most significant bit first. Every Put
 // stores the word of the first 32 bits held, full or not, a word beyond the
 // bits written; only a full word moves the end. So whether a word went out
-// is arithmetic, not a branch that the processor guesses wrong a third of
-// the time. The vector is a word longer than the bytes written until Flush.
+// is arithmetic, not a branch that the processor often guesses wrong. The
+// vector is a word longer than the bytes written until Flush.
 class BitSink {
 public:
     explicit BitSink(std::vector<uint8_t>& out) : out_(&out), start_(out.size()), end_(out.size()) { Grow(); }
