@@ -141,12 +141,15 @@ function(engine_add_test_target name)
         ENGINE_BINARY_DIR="${CMAKE_BINARY_DIR}")
 endfunction()
 
+# PREFIX: put before the name of each test, for a second build of the same
+# test source.
 function(engine_host_test name)
     if(WIN32 OR NOT BUILD_TESTING)
         return()
     endif()
-    engine_add_test_target(${name} ${ARGN})
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS host)
+    cmake_parse_arguments(H "" "PREFIX" "" ${ARGN})
+    engine_add_test_target(${name} ${H_UNPARSED_ARGUMENTS})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_PREFIX "${H_PREFIX}" PROPERTIES LABELS host)
 endfunction()
 
 # SERIAL: the test reads pixels off the shared screen, so it runs alone.

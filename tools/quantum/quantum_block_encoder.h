@@ -16,8 +16,9 @@
 // glibc: for the processors of the last decade (x86-64-v3: a shift by a
 // register and a count of leading zeros take one instruction each, and the
 // coder is made of them) and for any x86-64; the loader picks one when the
-// program starts. Elsewhere they are compiled once.
-#if defined(__x86_64__) && defined(__GLIBC__)
+// program starts. Elsewhere, and in the build that tests the plain copy
+// (QUANTUM_ONE_COPY), they are compiled once.
+#if defined(__x86_64__) && defined(__GLIBC__) && !defined(QUANTUM_ONE_COPY)
 #define QUANTUM_HOT [[gnu::target_clones("arch=x86-64-v3", "default")]]
 #else
 #define QUANTUM_HOT
