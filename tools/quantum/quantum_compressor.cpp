@@ -202,12 +202,10 @@ QUANTUM_HOT Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t 
     // chain.
     if (Consider(position, near3, maxLength, best) || (near4 != near3 && Consider(position, near4, maxLength, best)))
         return best;
-    for (int depth = chainDepth_; candidate != 0 && depth > 0; --depth) {
+    for (int depth = chainDepth_; depth > 0 && InWindow(position, candidate); --depth) {
         if (best.length >= kGoodLength)
             depth = std::min(depth, kGoodDepth);
         const uint64_t from = candidate - 1;
-        if (from >= position || position - from > windowSize_)
-            break;
         // The next link is read first: its load and the candidate's bytes
         // then come from memory at the same time.
         const uint32_t next = NextCandidate(from, candidate);
@@ -228,11 +226,9 @@ QUANTUM_HOT Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t 
 {
     if (best.length >= maxLength)
         return true;
-    if (candidate == 0)
+    if (!InWindow(position, candidate))
         return false;
     const uint64_t from = candidate - 1;
-    if (from >= position || position - from > windowSize_)
-        return false;
     const uint8_t* here = At(position);
     const uint8_t* there = At(from);
     // Only a longer match counts: one that differs at the best length's end,
@@ -247,6 +243,14 @@ QUANTUM_HOT Compressor::Match Compressor::FindMatch(uint64_t position, uint64_t 
         return length >= std::min(kNiceLength, maxLength);
     }
     return false;
+}
+
+// Whether candidate (a position + 1, 0 for none) lies before position and
+// at most a window behind it.
+bool Compressor::InWindow(uint64_t position, uint32_t candidate) const
+{
+    const uint64_t from = uint64_t(candidate) - 1;
+    return candidate != 0 && from < position && position - from <= windowSize_;
 }
 
 // The chain's next candidate behind from, or 0 when the chain ends (a slot

@@ -40,6 +40,7 @@ private:
     QUANTUM_HOT void EncodeBlock(uint64_t position, uint64_t blockEnd);
     QUANTUM_HOT void InsertUpTo(uint64_t position);
     QUANTUM_HOT Match FindMatch(uint64_t position, uint64_t blockEnd);
+    bool InWindow(uint64_t position, uint32_t candidate) const;
     uint32_t NextCandidate(uint64_t from, uint32_t candidate) const;
     bool Consider(uint64_t position, uint32_t candidate, uint32_t maxLength, Match& best) const;
     bool WorthIt(const Match& match) const;
